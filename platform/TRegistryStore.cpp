@@ -1,0 +1,526 @@
+#include "platform/TRegistryStore.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <cstdio>
+#include <memory>
+
+#include <sqlite3.h>
+
+namespace {
+
+const char* const SchemaSql = R"sql(
+CREATE TABLE IF NOT EXISTS keys(
+    id INTEGER PRIMARY KEY,
+    parent INTEGER,
+    name TEXT NOT NULL,
+    fold TEXT NOT NULL,
+    UNIQUE(parent, fold));
+CREATE TABLE IF NOT EXISTS vals(
+    key INTEGER NOT NULL,
+    name TEXT NOT NULL,
+    fold TEXT NOT NULL,
+    type INTEGER NOT NULL,
+    data BLOB NOT NULL,
+    PRIMARY KEY(key, fold)) WITHOUT ROWID;
+INSERT OR IGNORE INTO keys(id, parent, name, fold) VALUES(1, NULL, '', '');
+)sql";
+
+// Names compare as the registry compares them: upper-cased, then byte by byte.
+QByteArray fold(const QString& name)
+{
+    return name.toUpper().toUtf8();
+}
+
+void bindText(sqlite3_stmt* st, int index, const QByteArray& utf8)
+{
+    sqlite3_bind_text(st, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+}
+
+QString columnText(sqlite3_stmt* st, int column)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
+    return QString::fromUtf8(text, sqlite3_column_bytes(st, column));
+}
+
+// Resets a cached statement however the caller leaves, so no read transaction stays open.
+class TStmt
+{
+public:
+    explicit TStmt(sqlite3_stmt* st) : m_st(st) {}
+    ~TStmt()
+    {
+        if (m_st) {
+            sqlite3_reset(m_st);
+            sqlite3_clear_bindings(m_st);
+        }
+    }
+    TStmt(const TStmt&) = delete;
+    TStmt& operator=(const TStmt&) = delete;
+    explicit operator bool() const { return m_st != nullptr; }
+    sqlite3_stmt* get() const { return m_st; }
+    int step() { return sqlite3_step(m_st); }
+
+private:
+    sqlite3_stmt* m_st;
+};
+
+} // namespace
+
+class TRegistryStore::TWriteScope
+{
+public:
+    explicit TWriteScope(TRegistryStore& store) : m_store(store), m_ok(store.begin()) {}
+    ~TWriteScope()
+    {
+        if (m_ok && !m_done)
+            m_store.rollback();
+    }
+    TWriteScope(const TWriteScope&) = delete;
+    TWriteScope& operator=(const TWriteScope&) = delete;
+    bool ok() const { return m_ok; }
+    bool commit()
+    {
+        m_done = true;
+        return m_store.commit();
+    }
+
+private:
+    TRegistryStore& m_store;
+    bool m_ok;
+    bool m_done = false;
+};
+
+TRegistryStore::TRegistryStore(TRegRoot root) : m_root(root) {}
+
+TRegistryStore::~TRegistryStore()
+{
+    closeDb();
+}
+
+namespace {
+std::unique_ptr<TRegistryStore>& slot(TRegRoot root)
+{
+    static std::unique_ptr<TRegistryStore> user;
+    static std::unique_ptr<TRegistryStore> machine;
+    return root == TRegRoot::CurrentUser ? user : machine;
+}
+} // namespace
+
+TRegistryStore& TRegistryStore::of(TRegRoot root)
+{
+    auto& s = slot(root);
+    if (!s)
+        s.reset(new TRegistryStore(root));
+    return *s;
+}
+
+void TRegistryStore::closeAll()
+{
+    slot(TRegRoot::CurrentUser).reset();
+    slot(TRegRoot::LocalMachine).reset();
+}
+
+QString TRegistryStore::pathFor(TRegRoot root)
+{
+    const bool user = root == TRegRoot::CurrentUser;
+    const QString over = qEnvironmentVariable(user ? "VREL_USER_REGISTRY" : "VREL_MACHINE_REGISTRY");
+    if (!over.isEmpty())
+        return over;
+    const auto location =
+        user ? QStandardPaths::GenericConfigLocation : QStandardPaths::GenericDataLocation;
+    return QStandardPaths::writableLocation(location) + "/vrel-web-camera/" +
+           (user ? "user.db" : "machine.db");
+}
+
+QStringList TRegistryStore::splitPath(const QString& path)
+{
+    return path.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+}
+
+void TRegistryStore::report(const char* what) const
+{
+    std::fprintf(stderr, "registry: %s (%s): %s\n", what, qPrintable(pathFor(m_root)),
+                 m_db ? sqlite3_errmsg(m_db) : "not open");
+}
+
+void TRegistryStore::closeDb()
+{
+    for (sqlite3_stmt* st : std::as_const(m_statements))
+        sqlite3_finalize(st);
+    m_statements.clear();
+    if (m_db)
+        sqlite3_close(m_db);
+    m_db = nullptr;
+    m_writable = false;
+    m_depth = 0;
+    m_rollbackOnly = false;
+}
+
+bool TRegistryStore::ensureOpen(bool forWriting)
+{
+    if (m_db && (m_writable || !forWriting))
+        return true;
+    const QString path = pathFor(m_root);
+    if (m_root == TRegRoot::LocalMachine &&
+        QFileInfo(path).absoluteFilePath() == QFileInfo(pathFor(TRegRoot::CurrentUser)).absoluteFilePath()) {
+        if (!m_failed)
+            std::fprintf(stderr, "registry: both roots name %s; the machine root stays empty\n",
+                         qPrintable(path));
+        m_failed = true;
+        return false;
+    }
+    if (!forWriting && !QFileInfo::exists(path))
+        return false;
+    closeDb();
+    if (forWriting)
+        QDir().mkpath(QFileInfo(path).absolutePath());
+    return openFile(path, forWriting);
+}
+
+bool TRegistryStore::openFile(const QString& path, bool create)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+        int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags, nullptr);
+        if (rc != SQLITE_OK && !create) {
+            sqlite3_close(m_db);
+            rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db,
+                                 SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+            flags = SQLITE_OPEN_READONLY;
+        }
+        if (rc != SQLITE_OK) {
+            report("cannot open the store");
+            closeDb();
+            return false;
+        }
+        m_writable = (flags & SQLITE_OPEN_READONLY) == 0;
+        // Another copy of the program may hold the write lock for a moment: wait, never fail.
+        sqlite3_busy_timeout(m_db, 15000);
+        rc = sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK && m_writable) {
+            sqlite3_exec(m_db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+            sqlite3_exec(m_db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+            rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+            if (rc == SQLITE_OK)
+                rc = sqlite3_exec(m_db, SchemaSql, nullptr, nullptr, nullptr);
+            rc = rc == SQLITE_OK ? sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr)
+                                 : (sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr), rc);
+        }
+        const int primary = rc & 0xff;
+        if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) {
+            closeDb();
+            if (attempt == 0 && QFileInfo::exists(path)) {
+                setAsideDamagedFile(path);
+                create = true;
+                continue;
+            }
+            return false;
+        }
+        if (rc != SQLITE_OK && m_writable) {
+            report("cannot prepare the store");
+            closeDb();
+            return false;
+        }
+        return true;
+    }
+    return false;
+}
+
+void TRegistryStore::setAsideDamagedFile(const QString& path)
+{
+    const QString aside =
+        path + ".damaged-" + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const bool moved = QFile::rename(path, aside);
+    for (const char* suffix : {"-wal", "-shm"}) {
+        if (QFileInfo::exists(path + suffix))
+            QFile::rename(path + suffix, aside + suffix);
+    }
+    if (moved)
+        std::fprintf(stderr, "registry: %s is not a readable store; kept it as %s and started a fresh one\n",
+                     qPrintable(path), qPrintable(aside));
+    else
+        std::fprintf(stderr, "registry: %s is not a readable store and cannot be moved aside\n",
+                     qPrintable(path));
+}
+
+sqlite3_stmt* TRegistryStore::statement(const char* sql)
+{
+    if (!m_db)
+        return nullptr;
+    auto it = m_statements.constFind(sql);
+    if (it != m_statements.constEnd())
+        return *it;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK)
+        return nullptr;
+    m_statements.insert(sql, st);
+    return st;
+}
+
+bool TRegistryStore::exec(const char* sql)
+{
+    return m_db && sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+bool TRegistryStore::begin()
+{
+    if (m_depth > 0) {
+        ++m_depth;
+        return true;
+    }
+    if (!ensureOpen(true) || !m_writable)
+        return false;
+    if (!exec("BEGIN IMMEDIATE")) {
+        report("cannot start a write");
+        return false;
+    }
+    m_depth = 1;
+    m_rollbackOnly = false;
+    return true;
+}
+
+bool TRegistryStore::commit()
+{
+    if (m_depth == 0)
+        return false;
+    if (--m_depth > 0)
+        return !m_rollbackOnly;
+    if (m_rollbackOnly) {
+        exec("ROLLBACK");
+        return false;
+    }
+    if (!exec("COMMIT")) {
+        report("cannot commit a write");
+        exec("ROLLBACK");
+        return false;
+    }
+    return true;
+}
+
+void TRegistryStore::rollback()
+{
+    if (m_depth == 0)
+        return;
+    if (--m_depth > 0) {
+        m_rollbackOnly = true;
+        return;
+    }
+    exec("ROLLBACK");
+}
+
+qint64 TRegistryStore::findChild(qint64 parent, const QString& name)
+{
+    if (!ensureOpen(false))
+        return 0;
+    TStmt st(statement("SELECT id FROM keys WHERE parent = ?1 AND fold = ?2"));
+    if (!st)
+        return 0;
+    sqlite3_bind_int64(st.get(), 1, parent);
+    bindText(st.get(), 2, fold(name));
+    return st.step() == SQLITE_ROW ? sqlite3_column_int64(st.get(), 0) : 0;
+}
+
+qint64 TRegistryStore::createChild(qint64 parent, const QString& name)
+{
+    if (name.isEmpty())
+        return 0;
+    if (const qint64 id = findChild(parent, name))
+        return id;
+    TWriteScope scope(*this);
+    if (!scope.ok() || !keyExists(parent))
+        return 0;
+    TStmt st(statement("INSERT INTO keys(parent, name, fold) VALUES(?1, ?2, ?3)"));
+    if (!st)
+        return 0;
+    sqlite3_bind_int64(st.get(), 1, parent);
+    bindText(st.get(), 2, name.toUtf8());
+    bindText(st.get(), 3, fold(name));
+    if (st.step() != SQLITE_DONE)
+        return 0;
+    const qint64 id = sqlite3_last_insert_rowid(m_db);
+    return scope.commit() ? id : 0;
+}
+
+qint64 TRegistryStore::findKey(const QStringList& names)
+{
+    if (!ensureOpen(false))
+        return 0;
+    qint64 id = RootKey;
+    for (const QString& name : names) {
+        id = findChild(id, name);
+        if (id == 0)
+            return 0;
+    }
+    return keyExists(id) ? id : 0;
+}
+
+qint64 TRegistryStore::createKey(const QStringList& names)
+{
+    TWriteScope scope(*this);
+    if (!scope.ok())
+        return 0;
+    qint64 id = RootKey;
+    for (const QString& name : names) {
+        id = createChild(id, name);
+        if (id == 0)
+            return 0;
+    }
+    return scope.commit() ? id : 0;
+}
+
+bool TRegistryStore::keyExists(qint64 id)
+{
+    if (id == 0 || !ensureOpen(false))
+        return false;
+    TStmt st(statement("SELECT 1 FROM keys WHERE id = ?1"));
+    if (!st)
+        return false;
+    sqlite3_bind_int64(st.get(), 1, id);
+    return st.step() == SQLITE_ROW;
+}
+
+QString TRegistryStore::keyPath(qint64 id)
+{
+    QStringList names;
+    if (!ensureOpen(false))
+        return {};
+    while (id != RootKey && id != 0) {
+        TStmt st(statement("SELECT parent, name FROM keys WHERE id = ?1"));
+        if (!st)
+            return {};
+        sqlite3_bind_int64(st.get(), 1, id);
+        if (st.step() != SQLITE_ROW)
+            return {};
+        names.prepend(columnText(st.get(), 1));
+        id = sqlite3_column_int64(st.get(), 0);
+    }
+    return names.join(QLatin1Char('\\'));
+}
+
+bool TRegistryStore::deleteSubtree(qint64 id)
+{
+    if (id == RootKey || !keyExists(id))
+        return false;
+    TWriteScope scope(*this);
+    if (!scope.ok())
+        return false;
+    for (const char* sql :
+         {"WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT keys.id FROM keys JOIN sub ON keys.parent = sub.id) "
+          "DELETE FROM vals WHERE key IN (SELECT id FROM sub)",
+          "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT keys.id FROM keys JOIN sub ON keys.parent = sub.id) "
+          "DELETE FROM keys WHERE id IN (SELECT id FROM sub)"}) {
+        TStmt st(statement(sql));
+        if (!st)
+            return false;
+        sqlite3_bind_int64(st.get(), 1, id);
+        if (st.step() != SQLITE_DONE)
+            return false;
+    }
+    return scope.commit();
+}
+
+std::optional<TRegValue> TRegistryStore::value(qint64 key, const QString& name)
+{
+    if (!ensureOpen(false))
+        return std::nullopt;
+    TStmt st(statement("SELECT name, type, data FROM vals WHERE key = ?1 AND fold = ?2"));
+    if (!st)
+        return std::nullopt;
+    sqlite3_bind_int64(st.get(), 1, key);
+    bindText(st.get(), 2, fold(name));
+    if (st.step() != SQLITE_ROW)
+        return std::nullopt;
+    TRegValue v;
+    v.Name = columnText(st.get(), 0);
+    v.Type = static_cast<quint32>(sqlite3_column_int64(st.get(), 1));
+    v.Data = QByteArray(static_cast<const char*>(sqlite3_column_blob(st.get(), 2)),
+                        sqlite3_column_bytes(st.get(), 2));
+    return v;
+}
+
+bool TRegistryStore::setValue(qint64 key, const QString& name, quint32 type, const QByteArray& data)
+{
+    TWriteScope scope(*this);
+    if (!scope.ok() || !keyExists(key))
+        return false;
+    // A value written again under another letter case keeps the name it was created with.
+    TStmt st(statement("INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
+                       "ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data"));
+    if (!st)
+        return false;
+    sqlite3_bind_int64(st.get(), 1, key);
+    bindText(st.get(), 2, name.toUtf8());
+    bindText(st.get(), 3, fold(name));
+    sqlite3_bind_int64(st.get(), 4, type);
+    sqlite3_bind_blob(st.get(), 5, data.constData(), static_cast<int>(data.size()), SQLITE_TRANSIENT);
+    if (st.step() != SQLITE_DONE)
+        return false;
+    return scope.commit();
+}
+
+bool TRegistryStore::deleteValue(qint64 key, const QString& name)
+{
+    if (!value(key, name))
+        return false;
+    TWriteScope scope(*this);
+    if (!scope.ok())
+        return false;
+    TStmt st(statement("DELETE FROM vals WHERE key = ?1 AND fold = ?2"));
+    if (!st)
+        return false;
+    sqlite3_bind_int64(st.get(), 1, key);
+    bindText(st.get(), 2, fold(name));
+    if (st.step() != SQLITE_DONE)
+        return false;
+    return scope.commit();
+}
+
+QStringList TRegistryStore::childNames(qint64 key)
+{
+    QStringList names;
+    if (!ensureOpen(false))
+        return names;
+    TStmt st(statement("SELECT name FROM keys WHERE parent = ?1 ORDER BY fold"));
+    if (!st)
+        return names;
+    sqlite3_bind_int64(st.get(), 1, key);
+    while (st.step() == SQLITE_ROW)
+        names.append(columnText(st.get(), 0));
+    return names;
+}
+
+int TRegistryStore::childCount(qint64 key)
+{
+    if (!ensureOpen(false))
+        return 0;
+    TStmt st(statement("SELECT count(*) FROM keys WHERE parent = ?1"));
+    if (!st)
+        return 0;
+    sqlite3_bind_int64(st.get(), 1, key);
+    return st.step() == SQLITE_ROW ? sqlite3_column_int(st.get(), 0) : 0;
+}
+
+QVector<TRegValue> TRegistryStore::values(qint64 key)
+{
+    QVector<TRegValue> result;
+    if (!ensureOpen(false))
+        return result;
+    TStmt st(statement("SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY fold"));
+    if (!st)
+        return result;
+    sqlite3_bind_int64(st.get(), 1, key);
+    while (st.step() == SQLITE_ROW) {
+        TRegValue v;
+        v.Name = columnText(st.get(), 0);
+        v.Type = static_cast<quint32>(sqlite3_column_int64(st.get(), 1));
+        v.Data = QByteArray(static_cast<const char*>(sqlite3_column_blob(st.get(), 2)),
+                            sqlite3_column_bytes(st.get(), 2));
+        result.append(v);
+    }
+    return result;
+}

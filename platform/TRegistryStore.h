@@ -1,0 +1,77 @@
+#pragma once
+
+#include "platform/TRegistry.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// The SQLite file behind one registry root. Opened lazily: a root whose file does not exist
+// reads as empty and is created by the first write. Used from the user-interface thread only;
+// several processes may share the file (WAL journal, waits instead of "database is locked").
+class TRegistryStore
+{
+public:
+    static TRegistryStore& of(TRegRoot root);
+    // $VREL_USER_REGISTRY / $VREL_MACHINE_REGISTRY, else user.db in the XDG config folder and
+    // machine.db in the XDG data folder, both under "vrel-web-camera".
+    static QString pathFor(TRegRoot root);
+    // Closes both roots so that the next use re-reads the environment (tests switch files).
+    static void closeAll();
+
+    ~TRegistryStore();
+    TRegistryStore(const TRegistryStore&) = delete;
+    TRegistryStore& operator=(const TRegistryStore&) = delete;
+
+    static constexpr qint64 RootKey = 1;
+
+    // Key ids; 0 means "no such key" or "store not available".
+    qint64 findKey(const QStringList& names);
+    qint64 createKey(const QStringList& names);
+    qint64 findChild(qint64 parent, const QString& name);
+    qint64 createChild(qint64 parent, const QString& name);
+    bool keyExists(qint64 id);
+    QString keyPath(qint64 id);
+    bool deleteSubtree(qint64 id);
+
+    std::optional<TRegValue> value(qint64 key, const QString& name);
+    bool setValue(qint64 key, const QString& name, quint32 type, const QByteArray& data);
+    bool deleteValue(qint64 key, const QString& name);
+    QStringList childNames(qint64 key);
+    int childCount(qint64 key);
+    QVector<TRegValue> values(qint64 key);
+
+    // Nested calls join the outermost transaction.
+    bool begin();
+    bool commit();
+    void rollback();
+
+    static QStringList splitPath(const QString& path);
+
+private:
+    explicit TRegistryStore(TRegRoot root);
+
+    bool ensureOpen(bool forWriting);
+    bool openFile(const QString& path, bool create);
+    void setAsideDamagedFile(const QString& path);
+    void closeDb();
+    sqlite3_stmt* statement(const char* sql);
+    bool exec(const char* sql);
+    void report(const char* what) const;
+
+    // A write outside any transaction gets one of its own.
+    class TWriteScope;
+
+    TRegRoot m_root;
+    sqlite3* m_db = nullptr;
+    bool m_writable = false;
+    bool m_failed = false;
+    int m_depth = 0;
+    bool m_rollbackOnly = false;
+    QHash<const char*, sqlite3_stmt*> m_statements;
+};

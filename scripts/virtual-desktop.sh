@@ -1,0 +1,50 @@
+# Sourced by `make run` and the end-to-end tests: a private X display with an XEmbed tray host.
+# After vd_start: DISPLAY is exported, VD_PIDS holds the processes to end with vd_stop.
+
+VD_PIDS=()
+
+vd_start()
+{
+    local wm=${1:-}
+    local fdfile
+    fdfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fdfile" 2>/dev/null &
+    VD_PIDS+=($!)
+    local i
+    for i in $(seq 1 500); do [[ -s "$fdfile" ]] && break; sleep 0.01; done
+    [[ -s "$fdfile" ]] || { echo "virtual-desktop: Xvfb did not start" >&2; return 1; }
+    export DISPLAY=":$(tr -d '[:space:]' <"$fdfile")"
+    rm -f "$fdfile"
+
+    # Qt would take the D-Bus tray route and never dock into trayer; keep it on XEmbed.
+    export QT_QPA_PLATFORM=xcb
+    export DBUS_SESSION_BUS_ADDRESS=disabled:
+    unset WAYLAND_DISPLAY
+    VD_RUNTIME_DIR=$(mktemp -d)
+    chmod 700 "$VD_RUNTIME_DIR"
+    export XDG_RUNTIME_DIR="$VD_RUNTIME_DIR"
+
+    if [[ "$wm" == openbox ]]; then
+        openbox >/dev/null 2>&1 &
+        VD_PIDS+=($!)
+    fi
+    trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
+        --transparent false >/dev/null 2>&1 &
+    VD_PIDS+=($!)
+    for i in $(seq 1 500); do
+        xwininfo -root -tree 2>/dev/null | grep -q '("panel" "trayer")' && return 0
+        sleep 0.01
+    done
+    echo "virtual-desktop: trayer did not appear" >&2
+    return 1
+}
+
+vd_stop()
+{
+    local p
+    for p in "${VD_PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
+    for p in "${VD_PIDS[@]}"; do wait "$p" 2>/dev/null || true; done
+    VD_PIDS=()
+    [[ -n "${VD_RUNTIME_DIR:-}" ]] && rm -rf "$VD_RUNTIME_DIR"
+    return 0
+}
