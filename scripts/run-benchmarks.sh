@@ -3,7 +3,7 @@
 set -euo pipefail
 build=${1:-build-bench}
 shopt -s nullglob
-for b in "$build"/bench/bench_*; do
+for b in "$build"/bench/*/bench_*; do
     [[ -x "$b" ]] || continue
     echo "== $(basename "$b")"
     "$b"

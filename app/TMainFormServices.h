@@ -1,0 +1,34 @@
+#pragma once
+
+class QWidget;
+class TWebCamera;
+
+// What the hidden main form offers the windows it opens. Windows reach the one main form
+// through MainForm(); it is null while no main form exists (unit tests of a single window).
+class TMainFormServices
+{
+public:
+    virtual ~TMainFormServices() = default;
+
+    // The dialog protocol: hide every registered dialog with the result "cancel".
+    virtual void CancelOpenDialogs() = 0;
+    // Registering detaches the tray menu and double click until the dialog is unregistered.
+    virtual void RegisterDialog(QWidget* dialog) = 0;
+    virtual void UnregisterDialog(QWidget* dialog) = 0;
+
+    // Opens a window for the camera and takes ownership of the record.
+    virtual void OpenCameraWindow(TWebCamera* camera) = 0;
+    // Takes a camera window off the list; it is destroyed once its close handling has returned.
+    virtual void RemoveCameraWindow(QWidget* window) = 0;
+
+    // Rebuild the tray's favourites sub-menu, or both registry-tree sub-menus.
+    virtual void BuildFavoritesMenu() = 0;
+    virtual void RebuildMenus() = 0;
+};
+
+inline TMainFormServices* g_mainFormServices = nullptr;
+
+inline TMainFormServices* MainForm()
+{
+    return g_mainFormServices;
+}
