@@ -1,0 +1,204 @@
+#include "viewer/TPicture.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageWriter>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+namespace {
+
+// Left half red, right half blue: enough to see scaling and the format round trip.
+QImage twoColours(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QPainter p(&image);
+    p.fillRect(0, 0, w / 2, h, Qt::red);
+    return image;
+}
+
+QByteArray encoded(const QImage& image, const char* format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.write(image);
+    return bytes;
+}
+
+QByteArray gifFixture()
+{
+    QFile f(QStringLiteral(VREL_TEST_DATA_DIR "/viewer/camera.gif"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A bitmap header that announces a size but carries no pixel data.
+QByteArray bitmapHeaderOnly(qint32 width, qint32 height)
+{
+    QByteArray b(54, '\0');
+    b[0] = 'B';
+    b[1] = 'M';
+    qToLittleEndian<quint32>(54, b.data() + 10);
+    qToLittleEndian<quint32>(40, b.data() + 14);
+    qToLittleEndian<qint32>(width, b.data() + 18);
+    qToLittleEndian<qint32>(height, b.data() + 22);
+    qToLittleEndian<quint16>(1, b.data() + 26);
+    qToLittleEndian<quint16>(24, b.data() + 28);
+    return b;
+}
+
+} // namespace
+
+class tst_TPicture : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString write(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            return QString();
+        return path;
+    }
+
+private Q_SLOTS:
+    void loadsByExtension_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QSize>("size");
+        const QImage image = twoColours(64, 48);
+        QTest::newRow("jpg") << "a.jpg" << encoded(image, "jpeg") << QSize(64, 48);
+        QTest::newRow("jpeg") << "a.jpeg" << encoded(image, "jpeg") << QSize(64, 48);
+        QTest::newRow("upper-case-JPG") << "a.JPG" << encoded(image, "jpeg") << QSize(64, 48);
+        QTest::newRow("png") << "a.png" << encoded(image, "png") << QSize(64, 48);
+        QTest::newRow("bmp") << "a.bmp" << encoded(image, "bmp") << QSize(64, 48);
+        QTest::newRow("gif") << "a.gif" << gifFixture() << QSize(80, 60);
+        QTest::newRow("side-10000-accepted") << "wide.png" << encoded(QImage(10000, 2, QImage::Format_Mono), "png")
+                                             << QSize(10000, 2);
+    }
+    void loadsByExtension()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QSize, size);
+        TPicture picture;
+        QVERIFY(picture.LoadFromFile(write(name, bytes)));
+        QCOMPARE(QSize(picture.Width(), picture.Height()), size);
+    }
+
+    void refusesWhatItsDecoderCannotRead_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        const QImage image = twoColours(64, 48);
+        QTest::newRow("png-bytes-named-gif") << "a.gif" << encoded(image, "png");
+        QTest::newRow("jpeg-bytes-named-png") << "a.png" << encoded(image, "jpeg");
+        QTest::newRow("gif-bytes-named-jpg") << "a.jpg" << gifFixture();
+        QTest::newRow("unknown-extension") << "a.tif" << encoded(image, "png");
+        QTest::newRow("no-extension") << "picture" << encoded(image, "png");
+        QTest::newRow("html-error-page") << "a.jpg" << QByteArray("<html><body>Not Found</body></html>").repeated(20);
+        QTest::newRow("empty-file") << "a.png" << QByteArray();
+        QTest::newRow("side-10001-refused") << "wide.png" << encoded(QImage(10001, 2, QImage::Format_Mono), "png");
+        QTest::newRow("height-10001-refused") << "tall.png" << encoded(QImage(2, 10001, QImage::Format_Mono), "png");
+        QTest::newRow("288-MB-decoded-refused") << "big.bmp" << bitmapHeaderOnly(9000, 8000);
+    }
+    void refusesWhatItsDecoderCannotRead()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        TPicture picture;
+        picture.LoadBlank();
+        QVERIFY(!picture.LoadFromFile(write(name, bytes)));
+        // A failed load leaves the picture it had.
+        QCOMPARE(QSize(picture.Width(), picture.Height()), QSize(256, 256));
+        QCOMPARE(picture.Format(), TPicture::TFormat::Bmp);
+    }
+
+    void refusesMissingFile()
+    {
+        TPicture picture;
+        QVERIFY(!picture.LoadFromFile(m_dir.filePath(QStringLiteral("missing.jpg"))));
+        QVERIFY(picture.IsEmpty());
+    }
+
+    void savesTheBytesItLoaded_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        const QImage image = twoColours(64, 48);
+        QTest::newRow("jpeg") << "s.jpg" << encoded(image, "jpeg");
+        QTest::newRow("png") << "s.png" << encoded(image, "png");
+        QTest::newRow("gif") << "s.gif" << gifFixture();
+        QTest::newRow("bmp") << "s.bmp" << encoded(image, "bmp");
+    }
+    void savesTheBytesItLoaded()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        TPicture picture;
+        QVERIFY(picture.LoadFromFile(write(name, bytes)));
+        // Whatever name the user picks, the content stays in the loaded format, byte for byte.
+        const QString target = m_dir.filePath(QStringLiteral("saved-as.bmp"));
+        QVERIFY(picture.SaveToFile(target));
+        QFile saved(target);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), bytes);
+    }
+
+    void placeholderIs256SquareAndSavesAsBitmap()
+    {
+        TPicture picture;
+        picture.LoadBlank();
+        QCOMPARE(QSize(picture.Width(), picture.Height()), QSize(256, 256));
+        const QString target = m_dir.filePath(QStringLiteral("blank.jpg"));
+        QVERIFY(picture.SaveToFile(target));
+        QFile saved(target);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray bytes = saved.readAll();
+        QVERIFY(bytes.startsWith("BM"));
+        QImage back;
+        QVERIFY(back.loadFromData(bytes, "bmp"));
+        QCOMPARE(back.size(), QSize(256, 256));
+        QCOMPARE(back.convertToFormat(QImage::Format_RGB32), picture.Image().convertToFormat(QImage::Format_RGB32));
+    }
+
+    void failedSaveKeepsExistingFile()
+    {
+        TPicture picture;
+        picture.LoadBlank();
+        QVERIFY(!picture.SaveToFile(m_dir.filePath(QStringLiteral("no-such-folder/x.bmp"))));
+        TPicture empty;
+        const QString existing = write(QStringLiteral("keep.bmp"), "old content");
+        QVERIFY(!empty.SaveToFile(existing));
+        QFile f(existing);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("old content"));
+    }
+
+    void drawsStretchedToTarget()
+    {
+        TPicture picture;
+        QVERIFY(picture.LoadFromFile(write(QStringLiteral("d.png"), encoded(twoColours(8, 8), "png"))));
+        QImage canvas(200, 60, QImage::Format_RGB32);
+        canvas.fill(Qt::white);
+        {
+            QPainter p(&canvas);
+            picture.Draw(p, QRect(0, 0, 200, 60));
+        }
+        QCOMPARE(canvas.pixelColor(2, 2), QColor(Qt::red));
+        QCOMPARE(canvas.pixelColor(60, 57), QColor(Qt::red));
+        QCOMPARE(canvas.pixelColor(140, 2), QColor(Qt::blue));
+        QCOMPARE(canvas.pixelColor(197, 57), QColor(Qt::blue));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_TPicture)
+#include "tst_TPicture.moc"

@@ -1,0 +1,135 @@
+#include "viewer/TPicture.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+#include <QSaveFile>
+
+// Resources of a static library are registered only when asked for by name.
+static void initViewerResources()
+{
+    Q_INIT_RESOURCE(viewer);
+}
+
+namespace {
+
+const char* qtFormatName(TPicture::TFormat format)
+{
+    switch (format) {
+    case TPicture::TFormat::Jpeg:
+        return "jpeg";
+    case TPicture::TFormat::Gif:
+        return "gif";
+    case TPicture::TFormat::Png:
+        return "png";
+    case TPicture::TFormat::Bmp:
+        return "bmp";
+    case TPicture::TFormat::None:
+        break;
+    }
+    return "";
+}
+
+bool fitsLimits(const QSize& size)
+{
+    return size.width() <= TPicture::MaxSide && size.height() <= TPicture::MaxSide &&
+           qint64(size.width()) * size.height() * 4 <= TPicture::MaxDecodedBytes;
+}
+
+} // namespace
+
+TPicture::TFormat TPicture::FormatForExtension(const QString& ext)
+{
+    QString e = ext.toLower();
+    if (e.startsWith(QLatin1Char('.')))
+        e.remove(0, 1);
+    if (e == QLatin1String("jpg") || e == QLatin1String("jpeg"))
+        return TFormat::Jpeg;
+    if (e == QLatin1String("gif"))
+        return TFormat::Gif;
+    if (e == QLatin1String("png"))
+        return TFormat::Png;
+    if (e == QLatin1String("bmp"))
+        return TFormat::Bmp;
+    return TFormat::None;
+}
+
+bool TPicture::LoadFromFile(const QString& fileName)
+{
+    const TFormat format = FormatForExtension(QFileInfo(fileName).suffix());
+    if (format == TFormat::None)
+        return false;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // A file far larger than any picture we accept is not read into memory at all.
+    if (file.size() > MaxDecodedBytes)
+        return false;
+    QByteArray bytes = file.readAll();
+    file.close();
+
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, qtFormatName(format));
+    reader.setAutoDetectImageFormat(false);
+    reader.setDecideFormatFromContent(false);
+    // Ask the header first, so a hostile size is refused before anything is allocated.
+    const QSize announced = reader.size();
+    if (announced.isValid() && !fitsLimits(announced))
+        return false;
+    QImage image;
+    if (!reader.read(&image) || image.isNull() || !fitsLimits(image.size()))
+        return false;
+
+    m_image = std::move(image);
+    m_bytes = std::move(bytes);
+    m_format = format;
+    return true;
+}
+
+void TPicture::LoadBlank()
+{
+    initViewerResources();
+    m_image = QImage(QStringLiteral(":/viewer/BLANK_IMAGE"));
+    m_bytes.clear();
+    m_format = TFormat::Bmp;
+}
+
+void TPicture::Clear()
+{
+    m_image = QImage();
+    m_bytes.clear();
+    m_format = TFormat::None;
+}
+
+bool TPicture::SaveToFile(const QString& fileName) const
+{
+    if (m_image.isNull())
+        return false;
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (!m_bytes.isEmpty()) {
+        if (file.write(m_bytes) != m_bytes.size())
+            return false;
+    } else {
+        QImageWriter writer(&file, "bmp");
+        if (!writer.write(m_image))
+            return false;
+    }
+    return file.commit();
+}
+
+void TPicture::Draw(QPainter& painter, const QRect& target) const
+{
+    if (m_image.isNull() || target.isEmpty())
+        return;
+    painter.save();
+    if (target.size() != m_image.size())
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, m_image);
+    painter.restore();
+}

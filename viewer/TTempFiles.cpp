@@ -1,0 +1,118 @@
+#include "viewer/TTempFiles.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QList>
+
+#include <cerrno>
+#include <cmath>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace TTempFiles {
+namespace {
+
+// A folder we may use: a real directory (not a link), ours, closed to everyone else.
+bool isPrivateFolder(const QByteArray& path)
+{
+    struct stat st;
+    if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+        return false;
+    if ((st.st_mode & 077) != 0 && ::chmod(path.constData(), 0700) != 0)
+        return false;
+    return true;
+}
+
+} // namespace
+
+QString MakePrivateFolder(const QString& tempRoot)
+{
+    const QString base = tempRoot + QStringLiteral("/vrel-web-camera-%1").arg(::geteuid());
+    const QByteArray path = QFile::encodeName(base);
+    if ((::mkdir(path.constData(), 0700) == 0 || errno == EEXIST) && isPrivateFolder(path))
+        return base + QLatin1Char('/');
+    // Someone else holds the usual name: take a fresh folder of our own instead.
+    QByteArray pattern = path + "-XXXXXX";
+    if (::mkdtemp(pattern.data()) != nullptr)
+        return QFile::decodeName(pattern) + QLatin1Char('/');
+    return QString();
+}
+
+namespace {
+
+struct TAbandoned
+{
+    QString Name;
+    QDeadlineTimer KeepUntil;
+};
+
+QList<TAbandoned>& abandoned()
+{
+    static QList<TAbandoned> names;
+    return names;
+}
+
+// A stopped worker gives up at its next stop check, long before the entry expires.
+constexpr int KeepAbandonedMs = 10 * 60 * 1000;
+
+void removeAbandoned()
+{
+    for (const TAbandoned& a : std::as_const(abandoned()))
+        QFile::remove(a.Name);
+    abandoned().removeIf([](const TAbandoned& a) { return a.KeepUntil.hasExpired(); });
+}
+
+void sweepAtExit()
+{
+    removeAbandoned();
+    abandoned().clear();
+}
+
+} // namespace
+
+QString FileNameFor(const QString& folder, const QTime& time, quint32 random, const QString& ext)
+{
+    const double fraction = time.msecsSinceStartOfDay() / 86400000.0;
+    const qint64 stamp = std::llround(fraction * 100000000.0);
+    return folder + QString::number(stamp) + QString::number(random) + ext;
+}
+
+QString PrivateFolder()
+{
+    static const QString folder = MakePrivateFolder(QDir::tempPath());
+    return folder;
+}
+
+QString Create(const QString& ext)
+{
+    static const bool registered = [] {
+        qAddPostRoutine(sweepAtExit);
+        return true;
+    }();
+    Q_UNUSED(registered);
+    removeAbandoned();
+
+    const QString folder = PrivateFolder();
+    if (folder.isEmpty())
+        return QString();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const quint32 random = QRandomGenerator::global()->bounded(RandomLimit);
+        const QString name = FileNameFor(folder, QTime::currentTime(), random, ext);
+        QFile file(name);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return name;
+    }
+    return QString();
+}
+
+void Abandon(const QString& fileName)
+{
+    if (!fileName.isEmpty())
+        abandoned().append({fileName, QDeadlineTimer(KeepAbandonedMs)});
+}
+
+} // namespace TTempFiles

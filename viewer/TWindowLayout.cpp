@@ -1,0 +1,39 @@
+#include "viewer/TWindowLayout.h"
+
+#include <algorithm>
+
+namespace TWindowLayout {
+
+QSize ImageAreaSize(int naturalWidth, int naturalHeight, int scalePercent)
+{
+    if (naturalWidth == 0)
+        return QSize(BlankSide, BlankSide);
+    // A stored scale can be any 32-bit number: keep the area within what a window can be.
+    const auto scaled = [scalePercent](int side) {
+        return int(std::clamp<qint64>(qint64(side) * scalePercent / 100, 0, MaxSide));
+    };
+    return QSize(scaled(naturalWidth), scaled(naturalHeight));
+}
+
+TLayout ArrangeControls(const QSize& imageArea)
+{
+    TLayout l;
+    l.Window = QSize(std::max(MinimumWidth, imageArea.width() + 2 * Margin), imageArea.height() + 63);
+    const int clientWidth = l.Window.width();
+    const int left = clientWidth - 2 * Margin > imageArea.width() ? (clientWidth - imageArea.width()) / 2 : Margin;
+    l.ImageArea = QRect(QPoint(left, Margin), imageArea);
+    l.LabelWidth = clientWidth - 2 * Margin;
+    l.StatusTop = Margin + imageArea.height() + 4;
+    l.DescriptionTop = l.StatusTop + LabelHeight;
+    l.DateTimeTop = l.DescriptionTop + LabelHeight;
+    return l;
+}
+
+QPoint PlaceWindow(int left, int top, const QSize& screen, const QSize& window)
+{
+    const int x = left != 0 ? left : (screen.width() - window.width()) / 2;
+    const int y = top != 0 ? top : (screen.height() - window.height()) / 2;
+    return QPoint(x, y);
+}
+
+} // namespace TWindowLayout
