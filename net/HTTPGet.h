@@ -1,20 +1,28 @@
 // net/HTTPGet.h  (module HTTPGet)
 #pragma once
 
+#include "net/THttpClient.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 
 #include <functional>
+#include <memory>
 
-class THTTPGetThread;
+class QEventLoop;
+struct THTTPGetLink;
 
+// Downloads one URL at a time into FileName on a worker thread (THTTPGetThread). URL: host and
+// path, optionally after "http://" or "https://"; the host may carry ":port". Every event runs on
+// the thread that owns the component while the worker waits for it.
 class THTTPGet : public QObject
 {
     Q_OBJECT
 public:
     explicit THTTPGet(QObject* parent = nullptr);
     ~THTTPGet() override; // stops a running download; nothing is delivered afterwards
+    Q_DISABLE_COPY_MOVE(THTTPGet)
 
     // Published properties (plain members, read on StartDownload as a snapshot).
     QString AcceptTypes = QStringLiteral("*/*");
@@ -30,15 +38,31 @@ public:
     bool WaitThread = false;
 
     // Events, always run on the thread that owns the component (the UI thread).
+    // OnProgress: TotalSize is the announced length in bytes (0: none announced), Readed the
+    // bytes received so far; Sender is the worker. OnDoneFile: FileSize in bytes. OnDoneString
+    // is never raised, since every download goes into a file; it is kept for owners that set it.
     std::function<void(QObject* Sender, qint32 TotalSize, qint32 Readed)> OnProgress;
     std::function<void(QObject* Sender, const QString& FileName, qint32 FileSize)> OnDoneFile;
     std::function<void(QObject* Sender, const QByteArray& Result)> OnDoneString;
     std::function<void(QObject* Sender)> OnError;
 
+    // Ignored while Busy(). With WaitThread it returns once the final event has run, dispatching
+    // the thread's events meanwhile (also when the component is destroyed during the wait).
     void StartDownload();
+    // Asks the running download to end; it ends with OnError. Returns at once; may be called
+    // from inside OnProgress. Stalled network waits notice it within a fraction of a second.
     void StopDownload();
     bool Busy() const; // a worker is attached
 
+    // Makes the HTTP client of each later download; empty (the default) means libcurl. Tests
+    // use it to trust their own certificate or to script the client.
+    void setClientFactory(THttpClientFactory factory) { m_clientFactory = std::move(factory); }
+
 private:
-    THTTPGetThread* FThread = nullptr;
+    friend class THTTPGetThread;
+    void detachWorker();
+
+    std::shared_ptr<THTTPGetLink> m_link;
+    THttpClientFactory m_clientFactory;
+    QEventLoop* m_waitLoop = nullptr;
 };

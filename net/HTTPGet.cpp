@@ -1,0 +1,78 @@
+#include "net/HTTPGet.h"
+
+#include "net/HTTPGetThread.h"
+#include "net/TCurlHttpClient.h"
+
+#include <QEventLoop>
+#include <QPointer>
+
+THTTPGet::THTTPGet(QObject* parent)
+    : QObject(parent)
+{
+    // libcurl's global set-up is not thread-safe: do it here, on the owner's thread, before any
+    // worker exists.
+    TCurlHttpClient::globalInit();
+}
+
+THTTPGet::~THTTPGet()
+{
+    if (m_link) {
+        m_link->Stop.store(true, std::memory_order_release);
+        m_link->detach();
+    }
+    if (m_waitLoop)
+        m_waitLoop->quit();
+}
+
+void THTTPGet::StartDownload()
+{
+    if (m_link)
+        return;
+
+    THTTPGetSnapshot snapshot;
+    snapshot.AcceptTypes = AcceptTypes;
+    snapshot.Agent = Agent;
+    snapshot.URL = URL;
+    snapshot.FileName = FileName;
+    snapshot.UserName = UserName;
+    snapshot.Password = Password;
+    snapshot.PostQuery = PostQuery;
+    snapshot.Referer = Referer;
+    snapshot.BinaryData = BinaryData;
+    snapshot.UseCache = UseCache;
+
+    auto link = std::make_shared<THTTPGetLink>();
+    link->Owner = this;
+    auto* worker = new THTTPGetThread(link, std::move(snapshot), m_clientFactory);
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    m_link = std::move(link);
+    worker->start();
+
+    if (!WaitThread)
+        return;
+    QPointer<THTTPGet> self(this);
+    QEventLoop loop;
+    m_waitLoop = &loop;
+    loop.exec();
+    if (self)
+        m_waitLoop = nullptr;
+}
+
+void THTTPGet::StopDownload()
+{
+    if (m_link)
+        m_link->Stop.store(true, std::memory_order_release);
+}
+
+bool THTTPGet::Busy() const
+{
+    return m_link != nullptr;
+}
+
+void THTTPGet::detachWorker()
+{
+    m_link->detach();
+    m_link.reset();
+    if (m_waitLoop)
+        m_waitLoop->quit();
+}

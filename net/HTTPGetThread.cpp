@@ -1,0 +1,250 @@
+#include "net/HTTPGetThread.h"
+
+#include "net/HTTPGet.h"
+#include "net/TCurlHttpClient.h"
+
+#include <QFile>
+#include <QMetaObject>
+#include <QtGlobal>
+
+#include <limits>
+
+namespace {
+
+std::atomic<int> g_liveWorkers{0};
+
+bool isDecimal(const QByteArray& text)
+{
+    if (text.isEmpty())
+        return false;
+    for (const char ch : text) {
+        if (ch < '0' || ch > '9')
+            return false;
+    }
+    return true;
+}
+
+// The worker's answer slot: released on the owner's thread after the handler ran, or wherever
+// the queued call is dropped unrun (its receiver gone), so the worker never waits for nothing.
+struct TAnswer
+{
+    std::shared_ptr<THTTPGetLink> Link;
+    quint64 Ticket = 0;
+    bool Ok = false;
+
+    ~TAnswer()
+    {
+        QMutexLocker lock(&Link->Mutex);
+        Link->AnsweredTicket = std::max(Link->AnsweredTicket, Ticket);
+        Link->AnswerOk = Ok;
+        Link->Answered.wakeAll();
+    }
+};
+
+} // namespace
+
+void THTTPGetLink::detach()
+{
+    QMutexLocker lock(&Mutex);
+    Detached = true;
+    Owner = nullptr;
+    Answered.wakeAll();
+}
+
+THTTPGetThread::THTTPGetThread(std::shared_ptr<THTTPGetLink> link, THTTPGetSnapshot snapshot,
+                               THttpClientFactory factory)
+    : m_link(std::move(link))
+    , m_snapshot(std::move(snapshot))
+    , m_factory(std::move(factory))
+{
+    ++g_liveWorkers;
+}
+
+THTTPGetThread::~THTTPGetThread()
+{
+    --g_liveWorkers;
+}
+
+int THTTPGetThread::liveCount()
+{
+    return g_liveWorkers.load();
+}
+
+THttpTarget THTTPGetThread::splitUrl(const QString& url)
+{
+    THttpTarget target;
+    QString rest = url;
+    if (rest.startsWith(QLatin1String("http://"), Qt::CaseInsensitive)) {
+        rest.remove(0, 7);
+    } else if (rest.startsWith(QLatin1String("https://"), Qt::CaseInsensitive)) {
+        rest.remove(0, 8);
+        target.Secure = true;
+        target.Port = 443;
+    }
+    const qsizetype slash = rest.indexOf(QLatin1Char('/'));
+    if (slash < 0) {
+        target.Path = rest;
+        return target;
+    }
+    target.Host = rest.left(slash);
+    target.Path = rest.mid(slash);
+
+    // A port follows the last ":" when one or more digits follow it; in "[::1]" the colons
+    // belong to the address. A port that cannot exist leaves nothing to connect to.
+    const qsizetype colon = target.Host.lastIndexOf(QLatin1Char(':'));
+    if (colon < 0)
+        return target;
+    const QString port = target.Host.mid(colon + 1);
+    bool digits = !port.isEmpty();
+    for (const QChar ch : port)
+        digits = digits && ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
+    if (!digits)
+        return target;
+    target.Host.truncate(colon);
+    const uint number = port.size() <= 5 ? port.toUInt() : 0;
+    if (number == 0 || number > 65535)
+        target.Host.clear();
+    else
+        target.Port = static_cast<quint16>(number);
+    return target;
+}
+
+bool THTTPGetThread::stopped() const
+{
+    return m_link->Stop.load(std::memory_order_acquire);
+}
+
+bool THTTPGetThread::deliver(std::function<bool()> onOwnerThread)
+{
+    quint64 ticket = 0;
+    {
+        QMutexLocker lock(&m_link->Mutex);
+        if (m_link->Detached)
+            return false;
+        ticket = ++m_link->Posted;
+    }
+    {
+        auto answer = std::make_shared<TAnswer>();
+        answer->Link = m_link;
+        answer->Ticket = ticket;
+        // Queued to this object, which lives on the owner's thread and outlives run().
+        QMetaObject::invokeMethod(
+            this,
+            [link = m_link, answer, onOwnerThread = std::move(onOwnerThread)] {
+                if (link->Owner)
+                    answer->Ok = onOwnerThread();
+            },
+            Qt::QueuedConnection);
+    }
+    QMutexLocker lock(&m_link->Mutex);
+    while (m_link->AnsweredTicket < ticket && !m_link->Detached)
+        m_link->Answered.wait(&m_link->Mutex);
+    return !m_link->Detached && m_link->AnswerOk;
+}
+
+void THTTPGetThread::run()
+{
+    qint32 fileSize = 0;
+    bool success = false;
+    {
+        std::unique_ptr<THttpClient> client = m_factory ? m_factory() : std::make_unique<TCurlHttpClient>();
+        if (client) {
+            client->setStopFlag(&m_link->Stop);
+            success = download(*client, fileSize);
+            client->close();
+        }
+    }
+    // A stop that came before the end is always a failure, even when the last byte was in.
+    success = success && !stopped();
+
+    const QString fileName = m_snapshot.FileName;
+    deliver([link = m_link, success, fileName, fileSize] {
+        THTTPGet* owner = link->Owner;
+        try {
+            if (success) {
+                if (const auto handler = owner->OnDoneFile)
+                    handler(owner, fileName, fileSize);
+            } else {
+                if (const auto handler = owner->OnError)
+                    handler(owner);
+            }
+        } catch (...) {
+            qWarning("THTTPGet: an end-of-download handler threw; ignored");
+        }
+        // A handler may have destroyed the component, which detached the link already.
+        if (link->Owner)
+            link->Owner->detachWorker();
+        return true;
+    });
+}
+
+bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
+{
+    const THttpTarget target = splitUrl(m_snapshot.URL);
+    if (stopped())
+        return false;
+
+    const bool post = !m_snapshot.PostQuery.isEmpty();
+    client.open(m_snapshot.Agent.toUtf8());
+    client.connect(target.Host.toUtf8(), target.Port, target.Secure, m_snapshot.UserName.toUtf8(),
+                   m_snapshot.Password.toUtf8());
+    client.openRequest(post ? "POST" : "GET", target.Path.toUtf8(), "HTTP/1.0", m_snapshot.Referer.toUtf8(),
+                       m_snapshot.AcceptTypes.toUtf8(), !m_snapshot.UseCache);
+    if (post)
+        client.send("Content-Type: application/x-www-form-urlencoded\r\n", m_snapshot.PostQuery.toUtf8());
+    else
+        client.send(QByteArray(), QByteArray());
+    if (stopped())
+        return false;
+
+    QByteArray lengthText;
+    const bool hasLength = client.queryContentLength(lengthText);
+    if (stopped())
+        return false;
+    if (!hasLength && m_snapshot.BinaryData)
+        return false;
+    fileSize = 0;
+    if (hasLength) {
+        // A length beyond the 32-bit counters could never be matched; it fails like junk does.
+        bool parsed = false;
+        const qint64 length = isDecimal(lengthText) ? lengthText.toLongLong(&parsed) : -1;
+        if (!parsed || length > std::numeric_limits<qint32>::max())
+            return false;
+        fileSize = static_cast<qint32>(length);
+    }
+
+    QFile file(m_snapshot.FileName);
+    // Unbuffered: every chunk goes to the file as it arrives, nothing piles up in memory.
+    if (m_snapshot.FileName.isEmpty()
+        || !file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        return false;
+
+    qint32 total = 0;
+    char buffer[ChunkSize];
+    for (;;) {
+        if (stopped())
+            return false;
+        qint32 count = 0;
+        if (!client.read(buffer, ChunkSize, count) || count <= 0)
+            break;
+        if (count > std::numeric_limits<qint32>::max() - total)
+            return false;
+        if (file.write(buffer, count) != count)
+            return false;
+        total += count;
+        const bool reported = deliver([link = m_link, sender = static_cast<QObject*>(this), fileSize, total] {
+            try {
+                if (const auto handler = link->Owner->OnProgress)
+                    handler(sender, fileSize, total);
+            } catch (...) {
+                return false;
+            }
+            return true;
+        });
+        if (!reported)
+            return false;
+    }
+    if (fileSize == 0)
+        fileSize = total;
+    return fileSize == total;
+}

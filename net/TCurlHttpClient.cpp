@@ -1,0 +1,296 @@
+#include "net/TCurlHttpClient.h"
+
+#include <QList>
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+constexpr int PollSliceMs = 50; // how soon a stop or a stall is noticed while waiting on a socket
+
+// libcurl refuses URLs with blanks or control bytes; escape those (and 8-bit bytes) the way
+// browsers do and keep everything else, already escaped sequences included.
+QByteArray escapeUnsafe(const QByteArray& text)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    QByteArray out;
+    out.reserve(text.size());
+    for (const char ch : text) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (byte <= 0x20 || byte >= 0x7f) {
+            out.append('%');
+            out.append(hex[byte >> 4]);
+            out.append(hex[byte & 0x0f]);
+        } else {
+            out.append(ch);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+void TCurlHttpClient::globalInit()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+TCurlHttpClient::TCurlHttpClient() = default;
+
+TCurlHttpClient::~TCurlHttpClient()
+{
+    close();
+}
+
+bool TCurlHttpClient::stopRequested() const
+{
+    return m_stop && m_stop->load(std::memory_order_acquire);
+}
+
+bool TCurlHttpClient::open(const QByteArray& agent)
+{
+    globalInit();
+    m_agent = agent;
+    m_multi = curl_multi_init();
+    return m_multi != nullptr;
+}
+
+bool TCurlHttpClient::connect(const QByteArray& host, quint16 port, bool secure, const QByteArray& userName,
+                              const QByteArray& password)
+{
+    m_host = host;
+    m_port = port;
+    m_secure = secure;
+    m_userName = userName;
+    m_password = password;
+    return m_multi && !host.isEmpty() && port != 0;
+}
+
+bool TCurlHttpClient::openRequest(const QByteArray& verb, const QByteArray& path, const QByteArray& version,
+                                  const QByteArray& referer, const QByteArray& acceptTypes, bool reload)
+{
+    // Until a request is under way, every later operation sees a failed transfer.
+    finish(CURLE_COULDNT_CONNECT);
+    if (!m_multi || m_host.isEmpty() || m_port == 0)
+        return false;
+    m_easy = curl_easy_init();
+    m_url = curl_url();
+    if (!m_easy || !m_url)
+        return false;
+
+    // The URL is assembled from its parts so that nothing in the host (an "@", a "#") can be
+    // read as credentials or anything else: libcurl rejects such a host name outright.
+    QByteArray target = path;
+    if (const qsizetype hash = target.indexOf('#'); hash >= 0)
+        target.truncate(hash);
+    QByteArray query;
+    if (const qsizetype mark = target.indexOf('?'); mark >= 0) {
+        query = target.mid(mark + 1);
+        target.truncate(mark);
+    }
+    if (curl_url_set(m_url, CURLUPART_SCHEME, m_secure ? "https" : "http", 0) != CURLUE_OK
+        || curl_url_set(m_url, CURLUPART_HOST, m_host.constData(), 0) != CURLUE_OK
+        || curl_url_set(m_url, CURLUPART_PORT, QByteArray::number(m_port).constData(), 0) != CURLUE_OK
+        || curl_url_set(m_url, CURLUPART_PATH, escapeUnsafe(target).constData(), 0) != CURLUE_OK
+        || (!query.isEmpty()
+            && curl_url_set(m_url, CURLUPART_QUERY, escapeUnsafe(query).constData(), 0) != CURLUE_OK))
+        return false;
+
+    CURL* easy = m_easy;
+    curl_easy_setopt(easy, CURLOPT_CURLU, m_url);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION,
+                     version == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, ChunkSize);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_connectTimeoutMs));
+    if (!m_agent.isEmpty())
+        curl_easy_setopt(easy, CURLOPT_USERAGENT, m_agent.constData());
+    if (!referer.isEmpty())
+        curl_easy_setopt(easy, CURLOPT_REFERER, referer.constData());
+    if (!m_userName.isEmpty() || !m_password.isEmpty()) {
+        curl_easy_setopt(easy, CURLOPT_USERNAME, m_userName.constData());
+        curl_easy_setopt(easy, CURLOPT_PASSWORD, m_password.constData());
+        curl_easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC | CURLAUTH_DIGEST));
+    }
+    if (!m_caFile.isEmpty())
+        curl_easy_setopt(easy, CURLOPT_CAINFO, m_caFile.toLocal8Bit().constData());
+
+    if (verb == "POST")
+        curl_easy_setopt(easy, CURLOPT_POST, 1L);
+    else if (verb != "GET")
+        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, verb.constData());
+
+    // An empty "Accept:" line removes libcurl's own default instead of sending an empty header.
+    m_headerList = curl_slist_append(m_headerList, ("Accept: " + acceptTypes).trimmed().constData());
+    if (reload) {
+        m_headerList = curl_slist_append(m_headerList, "Cache-Control: no-cache");
+        m_headerList = curl_slist_append(m_headerList, "Pragma: no-cache");
+    }
+
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &TCurlHttpClient::onHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &TCurlHttpClient::onBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    m_done = false;
+    m_result = CURLE_OK;
+    return true;
+}
+
+bool TCurlHttpClient::send(const QByteArray& headers, const QByteArray& body)
+{
+    if (!m_easy || m_done)
+        return false;
+    for (const QByteArray& line : headers.split('\n')) {
+        const QByteArray header = line.trimmed();
+        if (!header.isEmpty())
+            m_headerList = curl_slist_append(m_headerList, header.constData());
+    }
+    curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, m_headerList);
+    if (!body.isEmpty()) {
+        m_body = body;
+        curl_easy_setopt(m_easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(m_body.size()));
+        curl_easy_setopt(m_easy, CURLOPT_POSTFIELDS, m_body.constData());
+    }
+    if (curl_multi_add_handle(m_multi, m_easy) != CURLM_OK) {
+        finish(CURLE_FAILED_INIT);
+        return false;
+    }
+    m_attached = true;
+    // Like the platform call it stands for, send returns once the response has begun: its first
+    // body bytes are here or it has ended, so the final response's headers are all known.
+    return pump() && m_gotStatus;
+}
+
+bool TCurlHttpClient::queryContentLength(QByteArray& text)
+{
+    if (!m_gotStatus || !m_hasLength)
+        return false;
+    text = m_lengthText;
+    return true;
+}
+
+bool TCurlHttpClient::read(char* buffer, qint32 size, qint32& count)
+{
+    count = 0;
+    if (m_chunkPos >= m_chunk.size() && !pump())
+        return false;
+    if (m_chunkPos < m_chunk.size()) {
+        count = static_cast<qint32>(std::min<qsizetype>(size, m_chunk.size() - m_chunkPos));
+        std::memcpy(buffer, m_chunk.constData() + m_chunkPos, static_cast<size_t>(count));
+        m_chunkPos += count;
+        return true;
+    }
+    return m_done && m_result == CURLE_OK;
+}
+
+void TCurlHttpClient::close()
+{
+    if (m_attached) {
+        curl_multi_remove_handle(m_multi, m_easy);
+        m_attached = false;
+    }
+    if (m_easy) {
+        curl_easy_cleanup(m_easy);
+        m_easy = nullptr;
+    }
+    if (m_url) {
+        curl_url_cleanup(m_url);
+        m_url = nullptr;
+    }
+    if (m_headerList) {
+        curl_slist_free_all(m_headerList);
+        m_headerList = nullptr;
+    }
+    if (m_multi) {
+        curl_multi_cleanup(m_multi);
+        m_multi = nullptr;
+    }
+}
+
+bool TCurlHttpClient::pump()
+{
+    m_lastActivity = Clock::now();
+    if (m_paused && !m_done) {
+        m_paused = false;
+        // Hands over the bytes held back when the previous chunk was still unread.
+        curl_easy_pause(m_easy, CURLPAUSE_CONT);
+    }
+    for (;;) {
+        if (m_chunkPos < m_chunk.size() || m_done)
+            return true;
+        if (stopRequested()) {
+            finish(CURLE_ABORTED_BY_CALLBACK);
+            return false;
+        }
+        if (Clock::now() - m_lastActivity > m_stallTimeout) {
+            finish(CURLE_OPERATION_TIMEDOUT);
+            return false;
+        }
+        int running = 0;
+        if (curl_multi_perform(m_multi, &running) != CURLM_OK) {
+            finish(CURLE_RECV_ERROR);
+            return false;
+        }
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(m_multi, &queued)) {
+            if (message->msg == CURLMSG_DONE && message->easy_handle == m_easy)
+                finish(message->data.result);
+        }
+        if (m_chunkPos < m_chunk.size() || m_done)
+            return true;
+        curl_multi_poll(m_multi, nullptr, 0, PollSliceMs, nullptr);
+    }
+}
+
+void TCurlHttpClient::finish(int result)
+{
+    m_done = true;
+    m_result = result;
+    if (m_attached) {
+        curl_multi_remove_handle(m_multi, m_easy);
+        m_attached = false;
+    }
+}
+
+size_t TCurlHttpClient::onHeader(char* data, size_t size, size_t count, void* self)
+{
+    auto* client = static_cast<TCurlHttpClient*>(self);
+    const size_t length = size * count;
+    const QByteArray line = QByteArray::fromRawData(data, static_cast<qsizetype>(length));
+    client->m_lastActivity = Clock::now();
+    // Every response (redirects and authentication challenges included) starts with a status
+    // line; only the headers after the last one describe the body that is delivered.
+    if (line.startsWith("HTTP/")) {
+        client->m_gotStatus = true;
+        client->m_hasLength = false;
+        client->m_lengthText.clear();
+    } else if (line.size() > 15 && qstrnicmp(line.constData(), "Content-Length:", 15) == 0) {
+        client->m_hasLength = true;
+        client->m_lengthText = line.mid(15).trimmed();
+    }
+    return length;
+}
+
+size_t TCurlHttpClient::onBody(char* data, size_t size, size_t count, void* self)
+{
+    auto* client = static_cast<TCurlHttpClient*>(self);
+    if (client->m_chunkPos < client->m_chunk.size()) {
+        client->m_paused = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
+    const size_t length = size * count;
+    client->m_chunk.resize(static_cast<qsizetype>(length));
+    std::memcpy(client->m_chunk.data(), data, length);
+    client->m_chunkPos = 0;
+    client->m_lastActivity = Clock::now();
+    return length;
+}
