@@ -1,0 +1,147 @@
+#include "camera/TCameraFlows.h"
+
+#include "app/TMainFormServices.h"
+#include "camera/TSpinEdit.h"
+#include "camera/TWebCamera.h"
+#include "camera/TfrmCameraSettings.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QIcon>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
+
+#include <algorithm>
+#include <memory>
+
+namespace TCameraFlows {
+namespace {
+
+// Reads a dialog that ended with OK into the record, in the order the add flow sets them.
+void readDialog(const TfrmCameraSettings& dialog, TWebCamera& camera)
+{
+    camera.SetUpdateInterval(dialog.edtPeriod->value());
+    camera.SetDescription(dialog.edtDescr->text());
+    camera.SetURL(dialog.edtURL->text());
+    camera.SetRunOnStartup(dialog.chkStartup->isChecked());
+    camera.SetAlwaysOnTop(dialog.chkTop->isChecked());
+    camera.Scale = dialog.Scale();
+}
+
+// Stores the camera as a favourite when the dialog asks for it, then opens its window.
+void openFromDialog(TMainFormServices& mainForm, const TfrmCameraSettings& dialog,
+                    std::unique_ptr<TWebCamera> camera)
+{
+    if (dialog.chkAdd->isChecked()) {
+        camera->SaveToReg();
+        mainForm.BuildFavoritesMenu();
+    }
+    mainForm.OpenCameraWindow(camera.release());
+}
+
+// The sub-menu item whose menu holds the action; null when the action is in no sub-menu.
+QAction* parentItem(const QAction* action)
+{
+    for (QObject* holder : action->associatedObjects()) {
+        if (auto* menu = qobject_cast<QMenu*>(holder))
+            return menu->menuAction();
+    }
+    return nullptr;
+}
+
+int imageIndex(const QAction* action)
+{
+    const QVariant v = action->property(ImageIndexProperty);
+    return v.isValid() ? v.toInt() : NoImage;
+}
+
+void clearImage(QAction* action)
+{
+    action->setProperty(ImageIndexProperty, NoImage);
+    action->setIcon(QIcon());
+}
+
+// A folder keeps its marker while any camera or folder directly in it is still marked.
+void removeMarkers(QAction* item, const QAction* catalogRoot)
+{
+    clearImage(item);
+    for (QAction* folder = parentItem(item); folder && folder != catalogRoot; folder = parentItem(folder)) {
+        const QMenu* menu = folder->menu();
+        const bool stillMarked = menu && std::any_of(menu->actions().cbegin(), menu->actions().cend(),
+                                                     [](const QAction* a) { return imageIndex(a) == NewCameraImage; });
+        if (stillMarked)
+            break;
+        clearImage(folder);
+    }
+}
+
+} // namespace
+
+void actAddCameraExecute(TMainFormServices& mainForm, QWidget* owner)
+{
+    QPointer<TfrmCameraSettings> dialog = new TfrmCameraSettings(owner);
+    dialog->EditMode = false;
+    QWidget* const registered = dialog;
+    mainForm.RegisterDialog(registered);
+    const int result = dialog->exec();
+    // The owner may have gone during the modal loop, and the dialog with it.
+    if (dialog && result == TfrmCameraSettings::mrOk) {
+        auto camera = std::make_unique<TWebCamera>();
+        readDialog(*dialog, *camera);
+        openFromDialog(mainForm, *dialog, std::move(camera));
+    }
+    mainForm.UnregisterDialog(registered);
+    delete dialog;
+}
+
+void CatalogClick(TMainFormServices& mainForm, QWidget* owner, QAction* item, const QAction* catalogRoot,
+                  const QString& keyPath)
+{
+    QPointer<TfrmCameraSettings> dialog = new TfrmCameraSettings(owner);
+    dialog->EditMode = false;
+    QWidget* const registered = dialog;
+    mainForm.CancelOpenDialogs();
+    mainForm.RegisterDialog(registered);
+
+    auto camera = std::make_unique<TWebCamera>();
+    camera->SetDescription(item->text());
+    camera->CatalogPath = keyPath;
+    camera->LoadFromReg();
+    // Counts as opened (and loses its marker) even when the user then cancels.
+    if (!camera->Opened) {
+        camera->doOpen();
+        removeMarkers(item, catalogRoot);
+    }
+
+    dialog->edtPeriod->setValue(camera->UpdateInterval);
+    dialog->edtDescr->setText(camera->Description);
+    dialog->edtURL->setText(camera->URL);
+    dialog->chkAdd->setChecked(false);
+    dialog->chkTop->setChecked(camera->AlwaysOnTop);
+    dialog->chkStartup->setChecked(camera->RunOnStartup);
+    dialog->SetScale(camera->Scale);
+
+    const int result = dialog->exec();
+    if (dialog && result == TfrmCameraSettings::mrOk) {
+        camera->SetUpdateInterval(dialog->edtPeriod->value());
+        camera->SetDescription(dialog->edtDescr->text());
+        camera->SetURL(dialog->edtURL->text());
+        camera->SetAlwaysOnTop(dialog->chkTop->isChecked());
+        camera->SetRunOnStartup(dialog->chkStartup->isChecked());
+        camera->Scale = dialog->Scale();
+        openFromDialog(mainForm, *dialog, std::move(camera));
+    }
+    mainForm.UnregisterDialog(registered);
+    delete dialog;
+}
+
+void MyFavoritesClick(TMainFormServices& mainForm, const QAction* item)
+{
+    auto camera = std::make_unique<TWebCamera>();
+    camera->SetDescription(item->text());
+    camera->LoadFromReg();
+    mainForm.OpenCameraWindow(camera.release());
+}
+
+} // namespace TCameraFlows

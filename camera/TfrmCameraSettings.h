@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TSpinEdit;
+
+// "Web Camera Settings": the one dialog in which a camera's settings are entered or changed.
+// Openers create it, set EditMode, fill the controls, run exec() and read the controls back
+// when it returned mrOk. The URL and description texts are trimmed whenever the dialog closes.
+class TfrmCameraSettings : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // Modal results, as exec() returns them.
+    static constexpr int mrOk = 1;
+    static constexpr int mrCancel = 2;
+
+    explicit TfrmCameraSettings(QWidget* owner = nullptr);
+
+    // false: preparing a camera about to be opened (an interval of 0 is raised to 1 when the
+    // dialog shows); true: editing an existing camera (0 stays 0).
+    bool EditMode = false;
+
+    // Record Scale to the drop-down's item: 25 -> 0, 50 -> 1, anything else -> 2 ("Original Size").
+    static int ScaleIndexFor(int scale);
+    // Item back to Scale: 0 -> 25, 1 -> 50, anything else (2, or none selected) -> 100.
+    static int ScaleForIndex(int index);
+
+    void SetScale(int scale);
+    int Scale() const;
+
+    QLineEdit* edtURL = nullptr;
+    QLineEdit* edtDescr = nullptr;
+    TSpinEdit* edtPeriod = nullptr;
+    QComboBox* cbxScale = nullptr;
+    QCheckBox* chkStartup = nullptr;
+    QCheckBox* chkTop = nullptr;
+    QCheckBox* chkAdd = nullptr;
+    QPushButton* btnOk = nullptr;
+    QPushButton* btnCancel = nullptr;
+
+    void FormShow();
+    void chkAddClick();
+    void btnOkClick();
+    void edtURLChange();
+    void FormCreate();
+    void FormClose();
+
+    void setVisible(bool visible) override;
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QLabel* addLabel(const QString& name, const QString& text, const QRect& geometry);
+    QLabel* addGroupCaption(const QString& name, const QString& text, int top);
+    void addBevel(const QString& name, int top);
+};
