@@ -509,34 +509,33 @@ void TRegImporter::valueLine(QByteArrayView line, int lineNo)
 // a ";" comment; that line is taken whatever it holds, and the file's end also ends the list.
 bool TRegImporter::parseHexList(QByteArrayView line, qsizetype pos, int firstLine, QByteArray* data, QString* why)
 {
-    const auto where = [&] {
-        return m_lineNo == firstLine ? QString() : QStringLiteral(" (continued on line %1)").arg(m_lineNo);
+    bool tooLong = false;
+    // Once the list has outgrown the limit, that is the reason whatever else goes wrong.
+    const auto failed = [&](const QString& reason) {
+        if (tooLong)
+            *why = QStringLiteral("value data longer than 1 MiB");
+        else
+            *why = m_lineNo == firstLine ? reason : reason + QStringLiteral(" (continued on line %1)").arg(m_lineNo);
+        return false;
     };
     THexState state = THexState::Start;
-    bool tooLong = false;
     for (;;) {
         pos = skipBlanks(line, pos);
         if (pos >= line.size() || line[pos] == ';')
             break;
         const char c = line[pos];
         if (c == ',') {
-            if (state != THexState::AfterByte) {
-                *why = QStringLiteral("empty byte in the hex list") + where();
-                return false;
-            }
+            if (state != THexState::AfterByte)
+                return failed(QStringLiteral("empty byte in the hex list"));
             state = THexState::AfterComma;
             ++pos;
             continue;
         }
         if (c == '\\') {
-            if (state != THexState::Start && state != THexState::AfterComma) {
-                *why = QStringLiteral("a continuation backslash must follow a comma") + where();
-                return false;
-            }
-            if (!restIsEnd(line, pos + 1)) {
-                *why = QStringLiteral("text after the continuation backslash") + where();
-                return false;
-            }
+            if (state != THexState::Start && state != THexState::AfterComma)
+                return failed(QStringLiteral("a continuation backslash must follow a comma"));
+            if (!restIsEnd(line, pos + 1))
+                return failed(QStringLiteral("text after the continuation backslash"));
             QByteArrayView next;
             for (;;) {
                 if (!nextLine(&next)) {
@@ -544,10 +543,8 @@ bool TRegImporter::parseHexList(QByteArrayView line, qsizetype pos, int firstLin
                     break;
                 }
                 const QString problem = lineProblem(next);
-                if (!problem.isEmpty()) {
-                    *why = problem + where();
-                    return false;
-                }
+                if (!problem.isEmpty())
+                    return failed(problem);
                 next = trimLeft(next);
                 if (!next.isEmpty() && next[0] != ';')
                     break;
@@ -560,33 +557,23 @@ bool TRegImporter::parseHexList(QByteArrayView line, qsizetype pos, int firstLin
             continue;
         }
         const int high = hexDigit(c);
-        if (high < 0) {
-            *why = QStringLiteral("%1 is not a hex byte").arg(shownChar(c)) + where();
-            return false;
-        }
-        if (state == THexState::AfterByte) {
-            *why = QStringLiteral("missing comma between hex bytes") + where();
-            return false;
-        }
+        if (high < 0)
+            return failed(QStringLiteral("%1 is not a hex byte").arg(shownChar(c)));
+        if (state == THexState::AfterByte)
+            return failed(QStringLiteral("missing comma between hex bytes"));
         int value = high;
         ++pos;
         if (pos < line.size() && hexDigit(line[pos]) >= 0)
             value = value * 16 + hexDigit(line[pos++]);
-        if (pos < line.size() && hexDigit(line[pos]) >= 0) {
-            *why = QStringLiteral("hex byte with more than two digits") + where();
-            return false;
-        }
+        if (pos < line.size() && hexDigit(line[pos]) >= 0)
+            return failed(QStringLiteral("hex byte with more than two digits"));
         if (data->size() < TRegLimits::ValueDataBytes)
             data->append(static_cast<char>(value));
         else
             tooLong = true;
         state = THexState::AfterByte;
     }
-    if (tooLong) {
-        *why = QStringLiteral("value data longer than 1 MiB");
-        return false;
-    }
-    return true;
+    return tooLong ? failed(QString()) : true;
 }
 
 bool isOtherRoot(const QString& root)
