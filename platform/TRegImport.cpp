@@ -132,6 +132,7 @@ private:
     void valueLine(QByteArrayView line, int lineNo);
     bool parseQuoted(QByteArrayView line, qsizetype* pos, QByteArray* out, QString* why) const;
     bool parseHexList(QByteArrayView line, qsizetype pos, int firstLine, QByteArray* data, QString* why);
+    // The key's id; 0 when the store failed, -1 when the import has reached TRegLimits::ImportKeys.
     qint64 createKey(const TRegKeyPath& path);
 
     QByteArrayView m_text;
@@ -153,6 +154,7 @@ private:
     TRegRoot m_lastRoot = TRegRoot::CurrentUser;
     QStringList m_lastFolded;
     QVector<qint64> m_lastIds;
+    qint64 m_keySteps = 0;
 
     std::array<bool, 2> m_begun{};
     TRegImportResult m_result;
@@ -321,6 +323,10 @@ void TRegImporter::keyLine(QByteArrayView line, int lineNo)
     if (!beginRoot(path.Root))
         return;
     const qint64 id = createKey(path);
+    if (id < 0) {
+        skip(lineNo, QStringLiteral("more than %1 keys in one import").arg(TRegLimits::ImportKeys));
+        return;
+    }
     if (id == 0) {
         fail(QStringLiteral("cannot create %1 (store %2)")
                  .arg(shown(path.text()), TRegistryStore::pathFor(path.Root)));
@@ -345,6 +351,9 @@ qint64 TRegImporter::createKey(const TRegKeyPath& path)
     while (common < path.Names.size() && common < m_lastFolded.size() &&
            m_lastFolded[common] == path.Names[common].toUpper())
         ++common;
+    if (m_keySteps + (path.Names.size() - common) > TRegLimits::ImportKeys)
+        return -1;
+    m_keySteps += path.Names.size() - common;
     m_lastFolded.resize(common);
     m_lastIds.resize(common);
     qint64 id = common > 0 ? m_lastIds.last() : TRegistryStore::RootKey;

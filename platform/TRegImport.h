@@ -32,6 +32,9 @@ constexpr int PathDepth = 512;
 constexpr int ValueDataBytes = 1024 * 1024;
 constexpr int LineBytes = 4 * 1024 * 1024;
 constexpr qint64 FileBytes = 64 * 1024 * 1024;
+// Keys one import may create or open, level by level: a deep path counts once per level. It
+// bounds the work a small file of deep paths could ask for (a catalog needs about 11,000).
+constexpr int ImportKeys = 1000000;
 constexpr int ReportedSkips = 1000;
 } // namespace TRegLimits
 
