@@ -81,7 +81,8 @@ void appendValue(QByteArray* out, const TRegValue& value)
         out->append(line + "dword:" + QByteArray::number(number, 16).rightJustified(8, '0') + "\r\n");
         return;
     }
-    line += value.Type == TRegType::Binary ? QByteArray("hex:") : "hex(" + QByteArray::number(value.Type, 16) + "):";
+    line += value.Type == TRegType::Binary ? QByteArray("hex:")
+                                           : "hex(" + QByteArray::number(value.Type, 16) + "):";
     out->append(line);
     appendHex(out, value.Data, line.size());
     out->append("\r\n");
@@ -111,7 +112,8 @@ TRegExportResult RegExportKey(const QString& keyPath, QByteArray* out)
         QString Path;
     };
     const QString topPath = store.keyPath(top);
-    std::vector<TPending> pending{{top, regRootName(path.Root) + (topPath.isEmpty() ? QString() : "\\" + topPath)}};
+    std::vector<TPending> pending{
+        {top, regRootName(path.Root) + (topPath.isEmpty() ? QString() : "\\" + topPath)}};
     QByteArray text("REGEDIT4\r\n\r\n");
     while (!pending.empty()) {
         const TPending key = pending.back();
@@ -120,7 +122,8 @@ TRegExportResult RegExportKey(const QString& keyPath, QByteArray* out)
         ++result.Keys;
         for (const TRegValue& value : store.values(key.Id)) {
             if (hasLineBreak(value.Name)) {
-                result.Warnings.append(QStringLiteral("left out a value of %1: its name holds a line break").arg(key.Path));
+                result.Warnings.append(
+                    QStringLiteral("left out a value of %1: its name holds a line break").arg(key.Path));
                 continue;
             }
             appendValue(&text, value);
@@ -131,7 +134,9 @@ TRegExportResult RegExportKey(const QString& keyPath, QByteArray* out)
         // Reversed onto the stack, so the keys come out in enumeration order.
         for (auto it = children.crbegin(); it != children.crend(); ++it) {
             if (hasLineBreak(*it)) {
-                result.Warnings.append(QStringLiteral("left out a sub-key of %1 with its subtree: its name holds a line break").arg(key.Path));
+                result.Warnings.append(
+                    QStringLiteral("left out a sub-key of %1 with its subtree: its name holds a line break")
+                        .arg(key.Path));
                 continue;
             }
             if (const qint64 child = store.findChild(key.Id, *it))

@@ -99,7 +99,8 @@ bool isHeader(QByteArrayView line)
     while (end > 0 && isBlank(line[end - 1]))
         --end;
     const QByteArrayView text = trimLeft(line.first(end));
-    return text == QByteArrayView("REGEDIT4") || text == QByteArrayView("Windows Registry Editor Version 5.00");
+    return text == QByteArrayView("REGEDIT4") ||
+           text == QByteArrayView("Windows Registry Editor Version 5.00");
 }
 
 int rootIndex(TRegRoot root)
@@ -109,10 +110,10 @@ int rootIndex(TRegRoot root)
 
 enum class THexState
 {
-    Start,     // right after "hex:" / "hex(N):"
+    Start, // right after "hex:" / "hex(N):"
     AfterByte,
     AfterComma,
-    LineStart  // at the start of a continuation line
+    LineStart // at the start of a continuation line
 };
 
 class TRegImporter
@@ -122,7 +123,10 @@ public:
 
 private:
     bool nextLine(QByteArrayView* line);
-    QString decode(QByteArrayView bytes) const { return m_utf8 ? QString::fromUtf8(bytes) : decodeCp1252(bytes); }
+    QString decode(QByteArrayView bytes) const
+    {
+        return m_utf8 ? QString::fromUtf8(bytes) : decodeCp1252(bytes);
+    }
     void skip(int line, const QString& reason);
     void fail(const QString& error);
     bool beginRoot(TRegRoot root);
@@ -196,7 +200,8 @@ bool TRegImporter::beginRoot(TRegRoot root)
     if (begun)
         return true;
     if (!TRegistryStore::of(root).begin()) {
-        fail(QStringLiteral("cannot write %1 (store %2)").arg(regRootName(root), TRegistryStore::pathFor(root)));
+        fail(QStringLiteral("cannot write %1 (store %2)")
+                 .arg(regRootName(root), TRegistryStore::pathFor(root)));
         return false;
     }
     begun = true;
@@ -238,7 +243,8 @@ TRegImportResult TRegImporter::run(const QByteArray& content, const TRegImportOp
         m_text = m_text.sliced(3);
     } else if (m_text.startsWith("\xFF\xFE")) {
         const QByteArrayView units = m_text.sliced(2);
-        utf16AsUtf8 = QString::fromUtf16(reinterpret_cast<const char16_t*>(units.data()), units.size() / 2).toUtf8();
+        utf16AsUtf8 =
+            QString::fromUtf16(reinterpret_cast<const char16_t*>(units.data()), units.size() / 2).toUtf8();
         m_text = utf16AsUtf8;
     }
     m_utf8 = m_text.isValidUtf8();
@@ -414,7 +420,8 @@ void TRegImporter::valueLine(QByteArrayView line, int lineNo)
         }
         name = decode(raw);
         if (name.size() > TRegLimits::ValueNameChars) {
-            skip(lineNo, QStringLiteral("value name longer than %1 characters").arg(TRegLimits::ValueNameChars));
+            skip(lineNo,
+                 QStringLiteral("value name longer than %1 characters").arg(TRegLimits::ValueNameChars));
             return;
         }
     }
@@ -516,7 +523,8 @@ void TRegImporter::valueLine(QByteArrayView line, int lineNo)
 // The byte list of hex: and hex(N): data. As the platform's editor reads it: a backslash after a
 // comma (or right after the colon) continues the list on the next line that is neither blank nor
 // a ";" comment; that line is taken whatever it holds, and the file's end also ends the list.
-bool TRegImporter::parseHexList(QByteArrayView line, qsizetype pos, int firstLine, QByteArray* data, QString* why)
+bool TRegImporter::parseHexList(QByteArrayView line, qsizetype pos, int firstLine, QByteArray* data,
+                                QString* why)
 {
     bool tooLong = false;
     // Once the list has outgrown the limit, that is the reason whatever else goes wrong.
@@ -524,7 +532,8 @@ bool TRegImporter::parseHexList(QByteArrayView line, qsizetype pos, int firstLin
         if (tooLong)
             *why = QStringLiteral("value data longer than 1 MiB");
         else
-            *why = m_lineNo == firstLine ? reason : reason + QStringLiteral(" (continued on line %1)").arg(m_lineNo);
+            *why = m_lineNo == firstLine ? reason
+                                         : reason + QStringLiteral(" (continued on line %1)").arg(m_lineNo);
         return false;
     };
     THexState state = THexState::Start;
@@ -587,8 +596,9 @@ bool TRegImporter::parseHexList(QByteArrayView line, qsizetype pos, int firstLin
 
 bool isOtherRoot(const QString& root)
 {
-    static const char* const Others[] = {"HKEY_CLASSES_ROOT", "HKCR", "HKEY_USERS", "HKU", "HKEY_CURRENT_CONFIG",
-                                         "HKCC", "HKEY_DYN_DATA", "HKEY_PERFORMANCE_DATA"};
+    static const char* const Others[] = {
+        "HKEY_CLASSES_ROOT",   "HKCR", "HKEY_USERS",    "HKU",
+        "HKEY_CURRENT_CONFIG", "HKCC", "HKEY_DYN_DATA", "HKEY_PERFORMANCE_DATA"};
     for (const char* other : Others) {
         if (root.compare(QLatin1String(other), Qt::CaseInsensitive) == 0)
             return true;
@@ -671,7 +681,8 @@ TRegImportResult RegImportFile(const QString& path, const TRegImportOptions& opt
         result.Error = QStringLiteral("not a regular file: %1").arg(path);
         return result;
     }
-    const QString tooLarge = QStringLiteral("file larger than %1 MiB: %2").arg(TRegLimits::FileBytes / (1024 * 1024)).arg(path);
+    const QString tooLarge =
+        QStringLiteral("file larger than %1 MiB: %2").arg(TRegLimits::FileBytes / (1024 * 1024)).arg(path);
     if (info.size() > TRegLimits::FileBytes) {
         result.Error = tooLarge;
         return result;

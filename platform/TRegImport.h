@@ -61,7 +61,7 @@ struct TRegImportResult
     int KeysDeleted = 0;
     int ValuesWritten = 0;
     int ValuesDeleted = 0;
-    int SkippedCount = 0;              // every skipped line
+    int SkippedCount = 0;             // every skipped line
     QVector<TRegSkippedLine> Skipped; // the first TRegLimits::ReportedSkips of them
 };
 

@@ -81,7 +81,8 @@ int main(int argc, char* argv[])
         return usageError(QStringLiteral("no command given"));
     const QString& command = args.first();
 
-    if (command == QLatin1String("/?") || command == QLatin1String("-h") || command == QLatin1String("--help")) {
+    if (command == QLatin1String("/?") || command == QLatin1String("-h") ||
+        command == QLatin1String("--help")) {
         std::fputs(Usage, stdout);
         std::fputs(Help, stdout);
         std::printf("The stores: %s (HKEY_CURRENT_USER) and %s (HKEY_LOCAL_MACHINE).\n",

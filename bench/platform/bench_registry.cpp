@@ -21,7 +21,8 @@ constexpr int CamerasPerFolder = 10;
 constexpr int SubKeys = 10000;
 constexpr int Rounds = 15;
 
-const char* const CatalogBase = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Vrel Kestro Software\\Vrel Kestro Web Camera\\Favorites";
+const char* const CatalogBase =
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Vrel Kestro Software\\Vrel Kestro Web Camera\\Favorites";
 
 // The catalog as the maker's web site would publish it: one key per folder and per camera,
 // a camera holding the values of a favourite.
@@ -39,8 +40,11 @@ QByteArray catalogFile(int* lines)
             *lines += 2;
             for (int c = 0; c < CamerasPerFolder; ++c) {
                 const QByteArray id = QByteArray::number((t * SubFolders + s) * CamerasPerFolder + c);
-                text += "[" + folder + "\\Camera " + id + "]\r\n"
-                        "\"URL\"=\"http://cam" + id + ".example.net/live/image.jpg\"\r\n"
+                text += "[" + folder + "\\Camera " + id +
+                        "]\r\n"
+                        "\"URL\"=\"http://cam" +
+                        id +
+                        ".example.net/live/image.jpg\"\r\n"
                         "\"UpdateInterval\"=dword:00000005\r\n"
                         "\"Scale\"=dword:00000064\r\n"
                         "\"Left\"=dword:00000000\r\n"
@@ -84,7 +88,8 @@ QByteArray catalogSql()
                 sql += "INSERT INTO vals VALUES(" + cam + ",'URL','URL',1,CAST('http://cam" + id +
                        ".example.net/live/image.jpg' AS BLOB));\n";
                 for (const QByteArray& v : dwords)
-                    sql += "INSERT INTO vals VALUES(" + cam + ",'" + v + "','" + v.toUpper() + "',4,x'05000000');\n";
+                    sql += "INSERT INTO vals VALUES(" + cam + ",'" + v + "','" + v.toUpper() +
+                           "',4,x'05000000');\n";
             }
         }
     }
@@ -135,7 +140,8 @@ int main(int argc, char* argv[])
         const TRegImportResult second = RegImportFile(catalog);
         again.push_back(timer.nsecsElapsed() / 1e6);
         if (!first.Ok || !second.Ok || first.SkippedCount != 0 || first.ValuesWritten != 70000) {
-            std::fprintf(stderr, "bench_registry: import failed: %s\n", qPrintable(first.Error + second.Error));
+            std::fprintf(stderr, "bench_registry: import failed: %s\n",
+                         qPrintable(first.Error + second.Error));
             return 1;
         }
     }
@@ -158,8 +164,9 @@ int main(int argc, char* argv[])
             process.waitForFinished(-1);
             shell.push_back(timer.nsecsElapsed() / 1e6);
         }
-        std::printf("for comparison, the sqlite3 shell inserting the same rows from SQL text: median %.1f ms\n",
-                    median(shell));
+        std::printf(
+            "for comparison, the sqlite3 shell inserting the same rows from SQL text: median %.1f ms\n",
+            median(shell));
     }
 
     useFreshStores(dir, QStringLiteral("wide"));
@@ -174,7 +181,8 @@ int main(int argc, char* argv[])
     for (int round = 0; round < Rounds; ++round) {
         QElapsedTimer timer;
         timer.start();
-        const QStringList names = TRegKey::open(TRegRoot::LocalMachine, QStringLiteral("SOFTWARE\\Wide")).subKeyNames();
+        const QStringList names =
+            TRegKey::open(TRegRoot::LocalMachine, QStringLiteral("SOFTWARE\\Wide")).subKeyNames();
         listing.push_back(timer.nsecsElapsed() / 1e6);
         if (names.size() != SubKeys)
             return 1;

@@ -19,7 +19,8 @@ QString valuesOf(TRegRoot root, const QString& path)
 {
     QStringList out;
     for (const TRegValue& v : TRegKey::open(root, path).values())
-        out.append(QStringLiteral("%1=%2:%3").arg(v.Name).arg(v.Type).arg(QString::fromLatin1(v.Data.toHex())));
+        out.append(
+            QStringLiteral("%1=%2:%3").arg(v.Name).arg(v.Type).arg(QString::fromLatin1(v.Data.toHex())));
     return out.join(QLatin1Char(' '));
 }
 
@@ -99,17 +100,20 @@ private Q_SLOTS:
         QTest::newRow("semicolon-inside-quotes") << QByteArray(R"("v"="a;b")") << "v=1:613b6200" << none;
         QTest::newRow("default-value-at") << QByteArray("@=\"d\"") << "=1:6400" << none;
         QTest::newRow("default-value-empty-name") << QByteArray("\"\"=\"d\"") << "=1:6400" << none;
-        QTest::newRow("blanks-and-comment") << QByteArray(" \t\"v\" \t= \t\"x\"  ;note") << "v=1:7800" << none;
+        QTest::newRow("blanks-and-comment")
+            << QByteArray(" \t\"v\" \t= \t\"x\"  ;note") << "v=1:7800" << none;
         QTest::newRow("dword") << QByteArray("\"v\"=dword:0000001f") << "v=4:1f000000" << none;
         QTest::newRow("dword-short-form") << QByteArray("\"v\"=dword:1") << "v=4:01000000" << none;
         QTest::newRow("dword-upper-hex") << QByteArray("\"v\"=dword:FFFFFFFE") << "v=4:feffffff" << none;
-        QTest::newRow("dword-blanks-comment") << QByteArray("\"v\"=dword:\t00000008 ;x") << "v=4:08000000" << none;
+        QTest::newRow("dword-blanks-comment")
+            << QByteArray("\"v\"=dword:\t00000008 ;x") << "v=4:08000000" << none;
         QTest::newRow("hex") << QByteArray("\"v\"=hex:aa,BB,1") << "v=3:aabb01" << none;
         QTest::newRow("hex-empty") << QByteArray("\"v\"=hex:") << "v=3:" << none;
         QTest::newRow("hex-trailing-comma") << QByteArray("\"v\"=hex:01,02,") << "v=3:0102" << none;
         QTest::newRow("hex-typed") << QByteArray("\"v\"=hex(2):25,00") << "v=2:2500" << none;
         QTest::newRow("hex-type-b") << QByteArray("\"v\"=hex(b):01") << "v=11:01" << none;
-        QTest::newRow("hex-type-ffffffff") << QByteArray("\"v\"=hex(ffffffff):01") << "v=4294967295:01" << none;
+        QTest::newRow("hex-type-ffffffff")
+            << QByteArray("\"v\"=hex(ffffffff):01") << "v=4294967295:01" << none;
         QTest::newRow("hex-continued") << QByteArray("\"v\"=hex:01,\\\r\n  02") << "v=3:0102" << none;
         QTest::newRow("hex-continued-after-colon") << QByteArray("\"v\"=hex:\\\r\n  01") << "v=3:01" << none;
         QTest::newRow("hex-comment-after-backslash")
@@ -119,11 +123,13 @@ private Q_SLOTS:
         QTest::newRow("hex-continued-to-end-of-file") << QByteArray("\"v\"=hex:01,\\") << "v=3:01" << none;
         QTest::newRow("hex-comma-then-comment-ends-list")
             << QByteArray("\"v\"=hex:01,;c\r\n  02") << "v=3:01" << QList<int>{5};
-        QTest::newRow("delete-value") << QByteArray("\"v\"=\"x\"\r\n\"w\"=\"y\"\r\n\"V\"=-") << "w=1:7900" << none;
+        QTest::newRow("delete-value")
+            << QByteArray("\"v\"=\"x\"\r\n\"w\"=\"y\"\r\n\"V\"=-") << "w=1:7900" << none;
         QTest::newRow("delete-value-blanks-comment")
             << QByteArray("\"v\"=\"x\"\r\n\"v\"= \t- ;c") << "" << none;
         QTest::newRow("delete-missing-value-is-quiet") << QByteArray("\"v\"=-") << "" << none;
-        QTest::newRow("later-line-wins") << QByteArray("\"v\"=\"x\"\r\n\"V\"=dword:2") << "v=4:02000000" << none;
+        QTest::newRow("later-line-wins")
+            << QByteArray("\"v\"=\"x\"\r\n\"V\"=dword:2") << "v=4:02000000" << none;
 
         QTest::newRow("no-closing-quote") << QByteArray("\"v\"=\"text") << "" << QList<int>{4};
         QTest::newRow("text-after-quote") << QByteArray("\"v\"=\"a\"b\"") << "" << QList<int>{4};
@@ -155,8 +161,8 @@ private Q_SLOTS:
             << QByteArray("\"v\"=hex:01,\\\r\n#c\r\n\"w\"=\"x\"") << "w=1:7800" << QList<int>{4};
         QTest::newRow("hex-text-after-backslash") << QByteArray("\"v\"=hex:01,\\02") << "" << QList<int>{4};
         QTest::newRow("hash-line") << QByteArray("#\"v\"=\"x\"") << "" << QList<int>{4};
-        QTest::newRow("nul-byte-in-line") << QByteArray("\"v\"=\"a\0b\"\r\n\"w\"=\"x\"", 18) << "w=1:7800"
-                                          << QList<int>{4};
+        QTest::newRow("nul-byte-in-line")
+            << QByteArray("\"v\"=\"a\0b\"\r\n\"w\"=\"x\"", 18) << "w=1:7800" << QList<int>{4};
     }
     void valueLines()
     {
@@ -177,48 +183,54 @@ private Q_SLOTS:
         QTest::addColumn<QList<int>>("skipped");
 
         const QList<int> none;
-        QTest::newRow("creates-parents") << QByteArray("[HKEY_CURRENT_USER\\T\\A\\B]")
-                                         << QStringList{"HKEY_CURRENT_USER\\T", "HKEY_CURRENT_USER\\T\\A",
-                                                        "HKEY_CURRENT_USER\\T\\A\\B"}
-                                         << none;
-        QTest::newRow("short-and-odd-case-roots") << QByteArray("[hkcu\\T]\r\n[HKLM\\M]\r\n[hkey_Local_machine\\M\\N]")
-                                                  << QStringList{"HKEY_CURRENT_USER\\T", "HKEY_LOCAL_MACHINE\\M",
-                                                                 "HKEY_LOCAL_MACHINE\\M\\N"}
-                                                  << none;
-        QTest::newRow("trailing-backslashes") << QByteArray("[HKCU\\T\\\\]") << QStringList{"HKEY_CURRENT_USER\\T"}
-                                              << none;
+        QTest::newRow("creates-parents")
+            << QByteArray("[HKEY_CURRENT_USER\\T\\A\\B]")
+            << QStringList{"HKEY_CURRENT_USER\\T", "HKEY_CURRENT_USER\\T\\A", "HKEY_CURRENT_USER\\T\\A\\B"}
+            << none;
+        QTest::newRow("short-and-odd-case-roots")
+            << QByteArray("[hkcu\\T]\r\n[HKLM\\M]\r\n[hkey_Local_machine\\M\\N]")
+            << QStringList{"HKEY_CURRENT_USER\\T", "HKEY_LOCAL_MACHINE\\M", "HKEY_LOCAL_MACHINE\\M\\N"}
+            << none;
+        QTest::newRow("trailing-backslashes")
+            << QByteArray("[HKCU\\T\\\\]") << QStringList{"HKEY_CURRENT_USER\\T"} << none;
         QTest::newRow("blank-at-end-is-part-of-the-name")
             << QByteArray("[HKCU\\T ]") << QStringList{"HKEY_CURRENT_USER\\T "} << none;
-        QTest::newRow("bracket-in-name") << QByteArray("[HKCU\\a]b]") << QStringList{"HKEY_CURRENT_USER\\a]b"} << none;
-        QTest::newRow("names-ignore-case") << QByteArray("[HKCU\\Tree]\r\n[HKCU\\TREE\\x]")
-                                           << QStringList{"HKEY_CURRENT_USER\\Tree", "HKEY_CURRENT_USER\\Tree\\x"}
-                                           << none;
+        QTest::newRow("bracket-in-name")
+            << QByteArray("[HKCU\\a]b]") << QStringList{"HKEY_CURRENT_USER\\a]b"} << none;
+        QTest::newRow("names-ignore-case")
+            << QByteArray("[HKCU\\Tree]\r\n[HKCU\\TREE\\x]")
+            << QStringList{"HKEY_CURRENT_USER\\Tree", "HKEY_CURRENT_USER\\Tree\\x"} << none;
         QTest::newRow("blank-before-root") << QByteArray("[ HKCU\\T]") << QStringList{} << QList<int>{3};
         QTest::newRow("no-closing-bracket") << QByteArray("[HKCU\\T") << QStringList{} << QList<int>{3};
         QTest::newRow("empty-brackets") << QByteArray("[]") << QStringList{} << QList<int>{3};
-        QTest::newRow("other-root-and-its-values") << QByteArray("[HKEY_CLASSES_ROOT\\T]\r\n\"v\"=\"x\"")
-                                                   << QStringList{} << QList<int>{3, 4};
-        QTest::newRow("unknown-root") << QByteArray("[HKEY_CURRENT_USERS\\T]") << QStringList{} << QList<int>{3};
-        QTest::newRow("empty-name-inside-path") << QByteArray("[HKCU\\T\\\\A]") << QStringList{} << QList<int>{3};
+        QTest::newRow("other-root-and-its-values")
+            << QByteArray("[HKEY_CLASSES_ROOT\\T]\r\n\"v\"=\"x\"") << QStringList{} << QList<int>{3, 4};
+        QTest::newRow("unknown-root")
+            << QByteArray("[HKEY_CURRENT_USERS\\T]") << QStringList{} << QList<int>{3};
+        QTest::newRow("empty-name-inside-path")
+            << QByteArray("[HKCU\\T\\\\A]") << QStringList{} << QList<int>{3};
         QTest::newRow("name-of-255") << "[HKCU\\" + QByteArray(255, 'k') + "]"
                                      << QStringList{"HKEY_CURRENT_USER\\" + QString(255, 'k')} << none;
-        QTest::newRow("name-of-256") << "[HKCU\\" + QByteArray(256, 'k') + "]" << QStringList{} << QList<int>{3};
+        QTest::newRow("name-of-256") << "[HKCU\\" + QByteArray(256, 'k') + "]" << QStringList{}
+                                     << QList<int>{3};
         QTest::newRow("value-before-any-key") << QByteArray("\"v\"=\"x\"") << QStringList{} << QList<int>{3};
-        QTest::newRow("delete-subtree") << QByteArray("[HKCU\\T\\A\\B]\r\n[HKCU\\T\\C]\r\n[-HKCU\\T\\A]")
-                                        << QStringList{"HKEY_CURRENT_USER\\T", "HKEY_CURRENT_USER\\T\\C"} << none;
-        QTest::newRow("delete-ignores-case") << QByteArray("[HKCU\\T\\Abc]\r\n[-hkcu\\t\\aBC]")
-                                             << QStringList{"HKEY_CURRENT_USER\\T"} << none;
+        QTest::newRow("delete-subtree")
+            << QByteArray("[HKCU\\T\\A\\B]\r\n[HKCU\\T\\C]\r\n[-HKCU\\T\\A]")
+            << QStringList{"HKEY_CURRENT_USER\\T", "HKEY_CURRENT_USER\\T\\C"} << none;
+        QTest::newRow("delete-ignores-case")
+            << QByteArray("[HKCU\\T\\Abc]\r\n[-hkcu\\t\\aBC]") << QStringList{"HKEY_CURRENT_USER\\T"} << none;
         QTest::newRow("delete-missing-key-is-quiet") << QByteArray("[-HKCU\\Nope]") << QStringList{} << none;
-        QTest::newRow("delete-root-refused") << QByteArray("[HKCU\\T]\r\n[-HKCU]")
-                                             << QStringList{"HKEY_CURRENT_USER\\T"} << QList<int>{4};
-        QTest::newRow("values-after-delete-go-nowhere") << QByteArray("[HKCU\\T]\r\n[-HKCU\\T\\A]\r\n\"v\"=\"x\"")
-                                                        << QStringList{"HKEY_CURRENT_USER\\T"} << QList<int>{5};
-        QTest::newRow("blank-after-minus") << QByteArray("[HKCU\\T]\r\n[- HKCU\\T]")
-                                           << QStringList{"HKEY_CURRENT_USER\\T"} << QList<int>{4};
-        QTest::newRow("recreate-after-delete") << QByteArray("[HKCU\\T\\A]\r\n[-HKCU\\T]\r\n[HKCU\\T\\A\\B]")
-                                               << QStringList{"HKEY_CURRENT_USER\\T", "HKEY_CURRENT_USER\\T\\A",
-                                                              "HKEY_CURRENT_USER\\T\\A\\B"}
-                                               << none;
+        QTest::newRow("delete-root-refused")
+            << QByteArray("[HKCU\\T]\r\n[-HKCU]") << QStringList{"HKEY_CURRENT_USER\\T"} << QList<int>{4};
+        QTest::newRow("values-after-delete-go-nowhere")
+            << QByteArray("[HKCU\\T]\r\n[-HKCU\\T\\A]\r\n\"v\"=\"x\"") << QStringList{"HKEY_CURRENT_USER\\T"}
+            << QList<int>{5};
+        QTest::newRow("blank-after-minus")
+            << QByteArray("[HKCU\\T]\r\n[- HKCU\\T]") << QStringList{"HKEY_CURRENT_USER\\T"} << QList<int>{4};
+        QTest::newRow("recreate-after-delete")
+            << QByteArray("[HKCU\\T\\A]\r\n[-HKCU\\T]\r\n[HKCU\\T\\A\\B]")
+            << QStringList{"HKEY_CURRENT_USER\\T", "HKEY_CURRENT_USER\\T\\A", "HKEY_CURRENT_USER\\T\\A\\B"}
+            << none;
     }
     void keyLines()
     {
@@ -253,8 +265,10 @@ private Q_SLOTS:
         QTest::newRow("version-5") << "Windows Registry Editor Version 5.00" + rest << true;
         QTest::newRow("blanks-around") << " \tREGEDIT4 \t" + rest << true;
         QTest::newRow("utf8-bom") << "\xEF\xBB\xBFREGEDIT4" + rest << true;
-        const QString text = QStringLiteral("Windows Registry Editor Version 5.00") + QString::fromLatin1(rest);
-        QTest::newRow("utf16le-bom") << "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2)
+        const QString text =
+            QStringLiteral("Windows Registry Editor Version 5.00") + QString::fromLatin1(rest);
+        QTest::newRow("utf16le-bom") << "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()),
+                                                                text.size() * 2)
                                      << true;
         QTest::newRow("lower-case") << "regedit4" + rest << false;
         QTest::newRow("trailing-word") << "REGEDIT4 FOO" + rest << false;
@@ -306,7 +320,8 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, data);
         QFETCH(QString, text);
-        const TRegImportResult result = RegImportBytes(KeyT + "\"v\"=\"" + data + "\"\r\n\"" + data + "\"=dword:1\r\n");
+        const TRegImportResult result =
+            RegImportBytes(KeyT + "\"v\"=\"" + data + "\"\r\n\"" + data + "\"=dword:1\r\n");
         QVERIFY(result.Ok);
         const TRegKey key = TRegKey::open(TRegRoot::CurrentUser, "T");
         QCOMPARE(key.queryValue("v")->Data, text.toUtf8() + QByteArray(1, '\0'));
@@ -317,21 +332,22 @@ private Q_SLOTS:
     {
         const QString only = "HKEY_LOCAL_MACHINE\\SOFTWARE\\V\\Favorites";
         QVERIFY(TRegKey::create(TRegRoot::LocalMachine, "SOFTWARE\\V").writeString("Keep", "me"));
-        QVERIFY(TRegKey::create(TRegRoot::LocalMachine, "SOFTWARE\\V\\Favorites\\Old").writeString("URL", "u"));
+        QVERIFY(
+            TRegKey::create(TRegRoot::LocalMachine, "SOFTWARE\\V\\Favorites\\Old").writeString("URL", "u"));
         const QByteArray file = Header +
                                 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\V\\Favorites\\Cam]\r\n" // 3
-                                "\"URL\"=\"http://cam\"\r\n"                              // 4
+                                "\"URL\"=\"http://cam\"\r\n"                            // 4
                                 "[HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n"
-                                "\"Vrel Web Camera\"=\"evil\"\r\n"                       // 6
-                                "[HKLM\\SOFTWARE\\V\\Favorites2]\r\n"                    // 7
-                                "[HKLM\\SOFTWARE\\V]\r\n"                                // 8
-                                "\"Keep\"=-\r\n"                                         // 9
-                                "[-HKLM\\SOFTWARE\\V]\r\n"                               // 10
-                                "[-HKLM\\SOFTWARE]\r\n"                                  // 11
-                                "[-hklm\\software\\v\\FAVORITES\\old]\r\n"               // 12
-                                "[hklm\\software\\v\\FAVORITES\\Cam\\Sub]\r\n"           // 13
-                                "[HKLM\\SOFTWARE\\V\\Favorites]\r\n"                     // 14
-                                "@=\"root\"\r\n";                                        // 15
+                                "\"Vrel Web Camera\"=\"evil\"\r\n"             // 6
+                                "[HKLM\\SOFTWARE\\V\\Favorites2]\r\n"          // 7
+                                "[HKLM\\SOFTWARE\\V]\r\n"                      // 8
+                                "\"Keep\"=-\r\n"                               // 9
+                                "[-HKLM\\SOFTWARE\\V]\r\n"                     // 10
+                                "[-HKLM\\SOFTWARE]\r\n"                        // 11
+                                "[-hklm\\software\\v\\FAVORITES\\old]\r\n"     // 12
+                                "[hklm\\software\\v\\FAVORITES\\Cam\\Sub]\r\n" // 13
+                                "[HKLM\\SOFTWARE\\V\\Favorites]\r\n"           // 14
+                                "@=\"root\"\r\n";                              // 15
         const TRegImportResult result = RegImportBytes(file, {only});
         QVERIFY2(result.Ok, qPrintable(result.Error));
         QCOMPARE(skippedLines(result), (QList<int>{5, 6, 7, 8, 9, 10, 11}));
@@ -357,8 +373,8 @@ private Q_SLOTS:
         QVERIFY(TRegKey::create(TRegRoot::CurrentUser, "T").writeString("v", "old"));
         qputenv("VREL_MACHINE_REGISTRY", "/proc/vrel-no-such-dir/machine.db");
         TRegistryStore::closeAll();
-        const TRegImportResult result =
-            RegImportBytes(KeyT + "\"v\"=\"new\"\r\n[HKCU\\T\\New]\r\n[HKLM\\SOFTWARE\\X]\r\n\"w\"=\"x\"\r\n");
+        const TRegImportResult result = RegImportBytes(
+            KeyT + "\"v\"=\"new\"\r\n[HKCU\\T\\New]\r\n[HKLM\\SOFTWARE\\X]\r\n\"w\"=\"x\"\r\n");
         QVERIFY(!result.Ok);
         QVERIFY2(result.Error.contains("HKEY_LOCAL_MACHINE"), qPrintable(result.Error));
         TRegistryStore::closeAll();
@@ -395,20 +411,22 @@ private Q_SLOTS:
         QVERIFY2(result.Ok, qPrintable(result.Error));
         QCOMPARE(result.Keys, 2);
         QCOMPARE(result.Values, 7);
-        QCOMPARE(text, QByteArray("REGEDIT4\r\n"
-                                  "\r\n"
-                                  "[HKEY_CURRENT_USER\\E]\r\n"
-                                  "@=\"root\"\r\n"
-                                  "\"b\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,\\\r\n"
-                                  "  17,18,19,1a,1b,1c,1d\r\n"
-                                  "\"d\"=dword:0000001f\r\n"
-                                  "\"m\"=hex(7):61,00,62,00,00\r\n"
-                                  "\"nul-less\"=hex(1):61,62\r\n"
-                                  "\"s\"=\"a\\\"b\\\\c\"\r\n"
-                                  "\"short\"=hex(4):01\r\n"
-                                  "\r\n"
-                                  "[HKEY_CURRENT_USER\\E\\Sub]\r\n"
-                                  "\r\n"));
+        QCOMPARE(
+            text,
+            QByteArray("REGEDIT4\r\n"
+                       "\r\n"
+                       "[HKEY_CURRENT_USER\\E]\r\n"
+                       "@=\"root\"\r\n"
+                       "\"b\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,\\\r\n"
+                       "  17,18,19,1a,1b,1c,1d\r\n"
+                       "\"d\"=dword:0000001f\r\n"
+                       "\"m\"=hex(7):61,00,62,00,00\r\n"
+                       "\"nul-less\"=hex(1):61,62\r\n"
+                       "\"s\"=\"a\\\"b\\\\c\"\r\n"
+                       "\"short\"=hex(4):01\r\n"
+                       "\r\n"
+                       "[HKEY_CURRENT_USER\\E\\Sub]\r\n"
+                       "\r\n"));
     }
 
     void exportThenImportGivesBackTheStore()
@@ -465,10 +483,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("error");
-        QTest::newRow("missing-key") << "HKCU\\Nope" << "no such key: HKEY_CURRENT_USER\\Nope";
-        QTest::newRow("other-root") << "HKEY_USERS\\X" << "does not exist here";
-        QTest::newRow("no-root") << "SOFTWARE\\X" << "unknown root";
-        QTest::newRow("empty-store") << "HKLM" << "no such key";
+        QTest::newRow("missing-key") << "HKCU\\Nope"
+                                     << "no such key: HKEY_CURRENT_USER\\Nope";
+        QTest::newRow("other-root") << "HKEY_USERS\\X"
+                                    << "does not exist here";
+        QTest::newRow("no-root") << "SOFTWARE\\X"
+                                 << "unknown root";
+        QTest::newRow("empty-store") << "HKLM"
+                                     << "no such key";
     }
     void exportErrors()
     {
@@ -491,8 +513,8 @@ private Q_SLOTS:
 
         const QByteArray five(5 * 1024 * 1024, 'a');
         QTest::newRow("very-long-line") << "\"v\"=\"" + five + "\"" << true << 5 << "longer than 4 MiB";
-        QTest::newRow("text-over-1-mib") << "\"v\"=\"" + QByteArray(1100000, 'a') + "\"" << true << 5
-                                         << "longer than 1 MiB";
+        QTest::newRow("text-over-1-mib")
+            << "\"v\"=\"" + QByteArray(1100000, 'a') + "\"" << true << 5 << "longer than 1 MiB";
         QByteArray hexLines("\"v\"=hex:");
         for (int i = 0; i < 60000; ++i)
             hexLines += "00,11,22,33,44,55,66,77,88,99,aa,bb,cc,dd,ee,ff,00,11,22,33,\\\r\n  ";
@@ -500,7 +522,8 @@ private Q_SLOTS:
         QByteArray endless("\"v\"=hex:00,\\");
         for (int i = 0; i < 200000; ++i)
             endless += "\r\n  00,00,00,00,00,00,\\";
-        QTest::newRow("continued-to-the-end-beyond-the-limit") << endless << false << 5 << "longer than 1 MiB";
+        QTest::newRow("continued-to-the-end-beyond-the-limit")
+            << endless << false << 5 << "longer than 1 MiB";
         QByteArray deep("[HKCU\\T");
         for (int i = 0; i < 100000; ++i)
             deep += "\\d";
@@ -508,7 +531,8 @@ private Q_SLOTS:
         QTest::newRow("nul-bytes") << QByteArray("\"v\"=\0\0\0\"x\"", 10) << true << 5 << "NUL";
         QTest::newRow("unterminated-name") << QByteArray("\"v=dword:1") << true << 5 << "no closing quote";
         QTest::newRow("escape-at-line-end") << QByteArray("\"v\"=\"abc\\") << true << 5 << "no closing quote";
-        QTest::newRow("control-characters") << QByteArray("[HKEY_\x1b[2J\x07\\T]\r\n[HKCU\\T]") << true << 5 << "unknown root";
+        QTest::newRow("control-characters")
+            << QByteArray("[HKEY_\x1b[2J\x07\\T]\r\n[HKCU\\T]") << true << 5 << "unknown root";
         QTest::newRow("long-name") << "\"" + QByteArray(16384, 'n') + "\"=dword:1" << true << 5
                                    << "longer than 16383";
         QByteArray junk;
@@ -525,7 +549,8 @@ private Q_SLOTS:
         QFETCH(bool, afterKept);
         QFETCH(int, skippedLine);
         QFETCH(QString, reason);
-        const TRegImportResult result = RegImportBytes(KeyT + "\"before\"=\"1\"\r\n" + body + "\r\n\"after\"=\"1\"\r\n");
+        const TRegImportResult result =
+            RegImportBytes(KeyT + "\"before\"=\"1\"\r\n" + body + "\r\n\"after\"=\"1\"\r\n");
         QVERIFY2(result.Ok, qPrintable(result.Error));
         const TRegKey key = TRegKey::open(TRegRoot::CurrentUser, "T");
         QVERIFY(key.hasValue("before"));
@@ -534,7 +559,8 @@ private Q_SLOTS:
         if (skippedLine > 0) {
             QVERIFY(!result.Skipped.isEmpty());
             QCOMPARE(result.Skipped.first().Line, skippedLine);
-            QVERIFY2(result.Skipped.first().Reason.contains(reason), qPrintable(result.Skipped.first().Reason));
+            QVERIFY2(result.Skipped.first().Reason.contains(reason),
+                     qPrintable(result.Skipped.first().Reason));
             QVERIFY(result.Skipped.first().Reason.size() < 200);
         }
         for (const TRegSkippedLine& s : result.Skipped) {
@@ -559,11 +585,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("error");
-        QTest::newRow("missing") << "missing.reg" << "no such file";
-        QTest::newRow("folder") << "folder" << "not a regular file";
-        QTest::newRow("device") << "/dev/zero" << "not a regular file";
-        QTest::newRow("too-large") << "large.reg" << "larger than 64 MiB";
-        QTest::newRow("unreadable") << "locked.reg" << "cannot read";
+        QTest::newRow("missing") << "missing.reg"
+                                 << "no such file";
+        QTest::newRow("folder") << "folder"
+                                << "not a regular file";
+        QTest::newRow("device") << "/dev/zero"
+                                << "not a regular file";
+        QTest::newRow("too-large") << "large.reg"
+                                   << "larger than 64 MiB";
+        QTest::newRow("unreadable") << "locked.reg"
+                                    << "cannot read";
     }
     void fileErrors()
     {

@@ -11,7 +11,8 @@
 namespace {
 
 const QString Tool = QStringLiteral(VREL_BIN_DIR "/vrel-regedit");
-const QString Catalog = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Vrel Kestro Software\\Vrel Kestro Web Camera\\Favorites");
+const QString Catalog =
+    QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Vrel Kestro Software\\Vrel Kestro Web Camera\\Favorites");
 
 struct TRun
 {
@@ -37,7 +38,7 @@ class tst_vrelRegedit : public QObject
         TRun r;
         if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit) {
             // Killed in the middle (or, on a very fast machine, just after the end): never half of it.
-        p.kill();
+            p.kill();
             p.waitForFinished();
             return r;
         }
@@ -75,13 +76,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
 
         QTest::newRow("no-arguments") << QStringList{} << 2 << "no command given";
-        QTest::newRow("unknown-command") << QStringList{"frobnicate"} << 2 << "unknown command \"frobnicate\"";
+        QTest::newRow("unknown-command")
+            << QStringList{"frobnicate"} << 2 << "unknown command \"frobnicate\"";
         QTest::newRow("silent-without-file") << QStringList{"/S"} << 2 << "/S takes exactly one file";
-        QTest::newRow("import-two-files") << QStringList{"import", "a.reg", "b.reg"} << 2
-                                          << "import takes exactly one file";
+        QTest::newRow("import-two-files")
+            << QStringList{"import", "a.reg", "b.reg"} << 2 << "import takes exactly one file";
         QTest::newRow("only-without-key") << QStringList{"import", "--only"} << 2 << "--only needs a key";
-        QTest::newRow("only-with-empty-key") << QStringList{"import", "--only", "", "@good"} << 2
-                                             << "--only needs a key";
+        QTest::newRow("only-with-empty-key")
+            << QStringList{"import", "--only", "", "@good"} << 2 << "--only needs a key";
         QTest::newRow("export-without-key") << QStringList{"export"} << 2 << "export takes a key";
         QTest::newRow("missing-file-silent") << QStringList{"/S", "@missing.reg"} << 1 << "no such file";
         QTest::newRow("missing-file-import") << QStringList{"import", "@missing.reg"} << 1 << "no such file";
@@ -90,12 +92,13 @@ private Q_SLOTS:
         QTest::newRow("not-a-registry-file") << QStringList{"/S", "@page.html"} << 1 << "not a registry file";
         QTest::newRow("only-bad-key") << QStringList{"import", "--only", "SOFTWARE\\X", "@good"} << 1
                                       << "the key to import into is not valid";
-        QTest::newRow("export-missing-key") << QStringList{"export", "HKCU\\Nope"} << 1
-                                            << "no such key: HKEY_CURRENT_USER\\Nope";
+        QTest::newRow("export-missing-key")
+            << QStringList{"export", "HKCU\\Nope"} << 1 << "no such key: HKEY_CURRENT_USER\\Nope";
         QTest::newRow("export-other-root") << QStringList{"export", "HKEY_USERS\\X"} << 1
                                            << "not a key path: the root HKEY_USERS does not exist here";
-        QTest::newRow("export-unwritable-file") << QStringList{"export", "HKCU\\Seed", "/proc/vrel-no-dir/x.reg"}
-                                                << 1 << "cannot write /proc/vrel-no-dir/x.reg";
+        QTest::newRow("export-unwritable-file")
+            << QStringList{"export", "HKCU\\Seed", "/proc/vrel-no-dir/x.reg"} << 1
+            << "cannot write /proc/vrel-no-dir/x.reg";
     }
     void errors()
     {
@@ -139,8 +142,9 @@ private Q_SLOTS:
 
     void silentImportWritesAndSaysNothing()
     {
-        const QString file = write("a.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Seed\\New]\r\n\"n\"=dword:2a\r\n"
-                                            "this line is junk\r\n");
+        const QString file =
+            write("a.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Seed\\New]\r\n\"n\"=dword:2a\r\n"
+                           "this line is junk\r\n");
         const TRun r = run({"/S", file});
         QCOMPARE(r.Exit, 0);
         QCOMPARE(r.Err, QByteArray());
@@ -154,20 +158,23 @@ private Q_SLOTS:
                                             "[HKCU\\Seed\\Gone]\r\n[-HKCU\\Seed\\Gone]\r\n\"v\"=-\r\n");
         const TRun r = run({"import", file});
         QCOMPARE(r.Exit, 0);
-        QCOMPARE(QString::fromUtf8(r.Err).split('\n', Qt::SkipEmptyParts),
-                 (QStringList{"vrel-regedit: " + file +
-                                  ": 2 keys and 1 values written, 1 keys and 0 values deleted, 2 lines skipped",
-                              "vrel-regedit: line 5 skipped: dword: needs 1 to 8 hex digits",
-                              "vrel-regedit: line 8 skipped: no key is open after the deletion on line 7"}));
+        QCOMPARE(
+            QString::fromUtf8(r.Err).split('\n', Qt::SkipEmptyParts),
+            (QStringList{"vrel-regedit: " + file +
+                             ": 2 keys and 1 values written, 1 keys and 0 values deleted, 2 lines skipped",
+                         "vrel-regedit: line 5 skipped: dword: needs 1 to 8 hex digits",
+                         "vrel-regedit: line 8 skipped: no key is open after the deletion on line 7"}));
         QCOMPARE(TRegKey::open(TRegRoot::CurrentUser, "Seed").readString("v"), std::optional<QString>("y"));
     }
 
     void onlyKeepsTheStartUpEntryOut()
     {
-        const QString file = write("catalog.reg", "REGEDIT4\r\n\r\n[" + Catalog.toUtf8() + "\\Europe\\Cam]\r\n"
-                                                  "\"URL\"=\"http://cam.example/image.jpg\"\r\n\r\n"
-                                                  "[HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n"
-                                                  "\"Vrel Web Camera\"=\"/tmp/evil\"\r\n");
+        const QString file = write(
+            "catalog.reg", "REGEDIT4\r\n\r\n[" + Catalog.toUtf8() +
+                               "\\Europe\\Cam]\r\n"
+                               "\"URL\"=\"http://cam.example/image.jpg\"\r\n\r\n"
+                               "[HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n"
+                               "\"Vrel Web Camera\"=\"/tmp/evil\"\r\n");
         const TRun r = run({"import", "--only", Catalog, file});
         QCOMPARE(r.Exit, 0);
         QVERIFY2(r.Err.contains("line 6 skipped: outside " + Catalog.toUtf8()), r.Err.constData());
