@@ -1,6 +1,7 @@
 #pragma once
 
-class QWidget;
+#include <QWidget>
+
 class TWebCamera;
 
 // What the hidden main form offers the windows it opens. Windows reach the one main form
@@ -24,6 +25,10 @@ public:
     // Rebuild the tray's favourites sub-menu, or both registry-tree sub-menus.
     virtual void BuildFavoritesMenu() = 0;
     virtual void RebuildMenus() = 0;
+
+    // Applies the current language to the main form, reloads the messages, then applies it
+    // to every open dialog, oldest first. Not pure, so stand-ins in window tests need not care.
+    virtual void ReapplyLanguage() {}
 };
 
 inline TMainFormServices* g_mainFormServices = nullptr;
@@ -31,4 +36,13 @@ inline TMainFormServices* g_mainFormServices = nullptr;
 inline TMainFormServices* MainForm()
 {
     return g_mainFormServices;
+}
+
+// Brings a shown window to the front and gives it the focus; hidden windows stay as they are.
+inline void ForceForegroundWindow(QWidget* window)
+{
+    if (!window || !window->isVisible())
+        return;
+    window->raise();
+    window->activateWindow();
 }

@@ -1,14 +1,100 @@
-#include "platform/TRegistry.h"
+#include "app/TCommandLine.h"
+#include "app/TfrmVrelWebCamMain.h"
+#include "lang/Lang.h"
+#include "options/ERegistryError.h"
+#include "options/fOptionsNew.h"
+#include "platform/TRegistryStore.h"
+#include "platform/TSingleInstance.h"
+#include "platform/TTrace.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 
-int main(int argc, char* argv[])
+namespace {
+
+void traceStep(const QString& detail)
+{
+    TTrace::write("step", detail);
+}
+
+// What runs in every copy before anything else: the options (which also bring the autostart
+// entry in line) and the message texts. A store that cannot be used is said once; the
+// program goes on with the defaults.
+void InitialiseModules()
+{
+    try {
+        if (!ProgramOptions.LoadOptions())
+            std::fprintf(stderr,
+                         "vrel-web-camera: the settings store %s cannot be opened; starting with the default options\n",
+                         qPrintable(TRegistryStore::pathFor(TRegRoot::CurrentUser)));
+    } catch (const ERegistryError& error) {
+        std::fprintf(stderr, "vrel-web-camera: %s (%s)\n", error.what(), qPrintable(error.detail()));
+    }
+    traceStep(QStringLiteral("load-options"));
+    LoadMessages();
+    traceStep(QStringLiteral("load-messages"));
+}
+
+int RunSecondCopy(int argc, char* argv[], const TSingleInstance& instance, const TCommandLine& commandLine)
+{
+    // Core only: a second copy never opens a window or a tray icon.
+    QCoreApplication app(argc, argv);
+    const TInstanceMessage message = commandLine.SecondCopyMessage();
+    traceStep(QStringLiteral("notify %1").arg(InstanceMessageName(message)));
+    const TNotifyResult result = NotifyRunningInstance(instance, message);
+    traceStep(QStringLiteral("notify-done %1 %2")
+                  .arg(InstanceMessageName(message),
+                       result == TNotifyResult::Delivered ? QStringLiteral("delivered")
+                                                          : QStringLiteral("no-running-copy")));
+    return 0;
+}
+
+int RunFirstCopy(int argc, char* argv[], const TSingleInstance& instance, const TCommandLine& commandLine)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vrel Web Camera"));
-    std::fprintf(stderr, "vrel-web-camera: the windows are not built yet; the settings store is %s.\n",
-                 TRegKey::open(TRegRoot::CurrentUser, QString()).isOpen() ? "present" : "empty");
+    QApplication::setApplicationDisplayName(QStringLiteral("Vrel Web Camera"));
+    // Camera windows come and go; only the main form's close ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    TInstanceServer server;
+    if (instance.HoldsLock()) {
+        QString error;
+        if (!server.Listen(instance.ServerName(), &error))
+            std::fprintf(stderr, "vrel-web-camera: later starts cannot reach this copy: %s\n", qPrintable(error));
+    }
+
+    TfrmVrelWebCamMain form(commandLine);
+    QObject::connect(&server, &TInstanceServer::MessageReceived, &form, &TfrmVrelWebCamMain::HandleInstanceMessage);
+    form.FormCreate();
+
+    if (commandLine.RunsEventLoop() && !form.IsClosed()) {
+        QTimer::singleShot(0, &form, [] { traceStep(QStringLiteral("event-loop")); });
+        QApplication::exec();
+    }
+    if (commandLine.Switch() == TStartSwitch::Quit && !form.IsClosed()) {
+        traceStep(QStringLiteral("quit-request"));
+        form.WMQuitRequest();
+    }
+    traceStep(QStringLiteral("exit"));
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const TCommandLine commandLine(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString());
+    InitialiseModules();
+
+    TSingleInstance instance;
+    const bool firstCopy = instance.Acquire();
+    if (firstCopy && !instance.LockError().isEmpty())
+        traceStep(QStringLiteral("single-instance first-copy without lock: %1").arg(instance.LockError()));
+    else
+        traceStep(firstCopy ? QStringLiteral("single-instance first-copy") : QStringLiteral("single-instance second-copy"));
+    return firstCopy ? RunFirstCopy(argc, argv, instance, commandLine)
+                     : RunSecondCopy(argc, argv, instance, commandLine);
 }
