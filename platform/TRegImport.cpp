@@ -224,6 +224,12 @@ void TRegImporter::finish()
         }
     }
     m_result.Ok = m_result.Error.isEmpty();
+    if (!m_result.Ok) {
+        m_result.KeysWritten = 0;
+        m_result.KeysDeleted = 0;
+        m_result.ValuesWritten = 0;
+        m_result.ValuesDeleted = 0;
+    }
 }
 
 TRegImportResult TRegImporter::run(const QByteArray& content, const TRegImportOptions& options)
