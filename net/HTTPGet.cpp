@@ -44,7 +44,6 @@ void THTTPGet::StartDownload()
     auto link = std::make_shared<THTTPGetLink>();
     link->Owner = this;
     auto* worker = new THTTPGetThread(link, std::move(snapshot), m_clientFactory);
-    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
     m_link = std::move(link);
     worker->start();
 

@@ -8,6 +8,8 @@
 #include <QtGlobal>
 
 #include <limits>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -24,31 +26,14 @@ bool isDecimal(const QByteArray& text)
     return true;
 }
 
-// The worker's answer slot: released on the owner's thread after the handler ran, or wherever
-// the queued call is dropped unrun (its receiver gone), so the worker never waits for nothing.
-struct TAnswer
-{
-    std::shared_ptr<THTTPGetLink> Link;
-    quint64 Ticket = 0;
-    bool Ok = false;
-
-    ~TAnswer()
-    {
-        QMutexLocker lock(&Link->Mutex);
-        Link->AnsweredTicket = std::max(Link->AnsweredTicket, Ticket);
-        Link->AnswerOk = Ok;
-        Link->Answered.wakeAll();
-    }
-};
-
 } // namespace
 
 void THTTPGetLink::detach()
 {
-    QMutexLocker lock(&Mutex);
+    std::lock_guard<std::mutex> lock(Mutex);
     Detached = true;
     Owner = nullptr;
-    Answered.wakeAll();
+    Answered.notify_all();
 }
 
 THTTPGetThread::THTTPGetThread(std::shared_ptr<THTTPGetLink> link, THTTPGetSnapshot snapshot,
@@ -58,11 +43,40 @@ THTTPGetThread::THTTPGetThread(std::shared_ptr<THTTPGetLink> link, THTTPGetSnaps
     , m_factory(std::move(factory))
 {
     ++g_liveWorkers;
+    // Queued: the worker thread emits, the owner's thread runs the slot.
+    connect(this, &THTTPGetThread::handOver, this, &THTTPGetThread::takeOver, Qt::QueuedConnection);
+    connect(this, &THTTPGetThread::ended, this, &QObject::deleteLater, Qt::QueuedConnection);
 }
 
 THTTPGetThread::~THTTPGetThread()
 {
+    {
+        // Orders this destruction after the worker thread's last use of the object.
+        std::lock_guard<std::mutex> lock(m_link->Mutex);
+    }
     --g_liveWorkers;
+}
+
+void THTTPGetThread::start()
+{
+    try {
+        std::thread([this] { run(); }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: the download fails at once, reported like any other failure.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                const std::shared_ptr<THTTPGetLink> link = m_link;
+                deleteLater();
+                if (THTTPGet* owner = link->Owner) {
+                    if (const auto handler = owner->OnError)
+                        handler(owner);
+                    if (link->Owner)
+                        link->Owner->detachWorker();
+                }
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 int THTTPGetThread::liveCount()
@@ -116,30 +130,37 @@ bool THTTPGetThread::stopped() const
 
 bool THTTPGetThread::deliver(std::function<bool()> onOwnerThread)
 {
-    quint64 ticket = 0;
     {
-        QMutexLocker lock(&m_link->Mutex);
+        std::lock_guard<std::mutex> lock(m_link->Mutex);
         if (m_link->Detached)
             return false;
-        ticket = ++m_link->Posted;
+        m_link->Pending = std::move(onOwnerThread);
+        m_link->Waiting = true;
     }
-    {
-        auto answer = std::make_shared<TAnswer>();
-        answer->Link = m_link;
-        answer->Ticket = ticket;
-        // Queued to this object, which lives on the owner's thread and outlives run().
-        QMetaObject::invokeMethod(
-            this,
-            [link = m_link, answer, onOwnerThread = std::move(onOwnerThread)] {
-                if (link->Owner)
-                    answer->Ok = onOwnerThread();
-            },
-            Qt::QueuedConnection);
-    }
-    QMutexLocker lock(&m_link->Mutex);
-    while (m_link->AnsweredTicket < ticket && !m_link->Detached)
-        m_link->Answered.wait(&m_link->Mutex);
+    emit handOver();
+    std::unique_lock<std::mutex> lock(m_link->Mutex);
+    m_link->Answered.wait(lock, [this] { return !m_link->Waiting || m_link->Detached; });
     return !m_link->Detached && m_link->AnswerOk;
+}
+
+void THTTPGetThread::takeOver()
+{
+    // A handler may destroy the component, and a nested event loop may then delete this worker
+    // object: after the call only locals are used.
+    const std::shared_ptr<THTTPGetLink> link = m_link;
+    std::function<bool()> call;
+    {
+        std::lock_guard<std::mutex> lock(link->Mutex);
+        if (!link->Waiting || link->Detached)
+            return;
+        call = std::move(link->Pending);
+        link->Pending = nullptr;
+    }
+    const bool ok = link->Owner && call();
+    std::lock_guard<std::mutex> lock(link->Mutex);
+    link->Waiting = false;
+    link->AnswerOk = ok;
+    link->Answered.notify_all();
 }
 
 void THTTPGetThread::run()
@@ -176,6 +197,12 @@ void THTTPGetThread::run()
             link->Owner->detachWorker();
         return true;
     });
+
+    {
+        std::lock_guard<std::mutex> lock(m_link->Mutex);
+        m_link->WorkerDone = true;
+    }
+    emit ended();
 }
 
 bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)

@@ -2,29 +2,31 @@
 
 #include "net/THttpClient.h"
 
-#include <QMutex>
+#include <QObject>
 #include <QString>
-#include <QThread>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class THTTPGet;
 
 // What a component and its worker share. Owner is read and written on the owner's thread only;
-// the stop flag is atomic; the rest is guarded by Mutex.
+// the stop flag is atomic; the rest is guarded by Mutex. (Standard primitives rather than Qt's,
+// so that ThreadSanitizer sees every hand-over.)
 struct THTTPGetLink
 {
     std::atomic<bool> Stop{false};
     THTTPGet* Owner = nullptr;
 
-    QMutex Mutex;
-    QWaitCondition Answered;
+    std::mutex Mutex;
+    std::condition_variable Answered;
     bool Detached = false;
-    quint64 Posted = 0;
-    quint64 AnsweredTicket = 0;
+    bool WorkerDone = false;
+    std::function<bool()> Pending; // the call the worker waits for
+    bool Waiting = false;
     bool AnswerOk = false;
 
     // Owner's thread: nothing more reaches the owner, and a worker waiting for an answer goes on.
@@ -55,15 +57,18 @@ struct THttpTarget
     QString Path;
 };
 
-// One download on its own thread. The object lives on the owner's thread, runs its events
-// there while the worker waits, and deletes itself once its work has ended.
-class THTTPGetThread : public QThread
+// One download on a thread of its own. The object lives on the owner's thread, runs the events
+// there while the worker thread waits, and deletes itself once the worker thread is done.
+class THTTPGetThread : public QObject
 {
     Q_OBJECT
 public:
     THTTPGetThread(std::shared_ptr<THTTPGetLink> link, THTTPGetSnapshot snapshot, THttpClientFactory factory);
     ~THTTPGetThread() override;
     Q_DISABLE_COPY_MOVE(THTTPGetThread)
+
+    // Owner's thread, once: starts the worker thread.
+    void start();
 
     // "http://" and "https://" (any case) are taken off; the host runs to the first "/" and may
     // end in ":port"; without a "/" the host is empty and the whole text is the path.
@@ -75,10 +80,13 @@ public:
     // The largest piece read from the server at once; one progress report follows each piece.
     static constexpr qint32 ChunkSize = 1025;
 
-protected:
-    void run() override;
+Q_SIGNALS:
+    void handOver(); // worker thread: Pending is ready
+    void ended();    // worker thread, its last act: the object may go
 
 private:
+    void run();
+    void takeOver();
     bool download(THttpClient& client, qint32& fileSize);
     bool stopped() const;
     // Runs onOwnerThread on the owner's thread and waits for it; false when the component has

@@ -2,12 +2,13 @@
 #include "net/HTTPGetThread.h"
 
 #include <QFile>
-#include <QMutex>
 #include <QPointer>
 #include <QTemporaryDir>
-#include <QWaitCondition>
 #include <QtTest>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
 
 namespace {
@@ -15,8 +16,8 @@ namespace {
 // What the scripted client answers and what it was asked; shared by the test and the worker.
 struct TScript
 {
-    QMutex Mutex;
-    QWaitCondition Changed;
+    std::mutex Mutex;
+    std::condition_variable Changed;
 
     // Answers.
     bool Responds = true;
@@ -40,23 +41,19 @@ struct TScript
 
     void release()
     {
-        QMutexLocker lock(&Mutex);
+        std::unique_lock<std::mutex> lock(Mutex);
         Released = true;
-        Changed.wakeAll();
+        Changed.notify_all();
     }
     bool blocked()
     {
-        QMutexLocker lock(&Mutex);
+        std::unique_lock<std::mutex> lock(Mutex);
         return Blocked;
     }
     bool waitReads(int count)
     {
-        QMutexLocker lock(&Mutex);
-        while (Reads < count) {
-            if (!Changed.wait(&Mutex, 10000))
-                return false;
-        }
-        return true;
+        std::unique_lock<std::mutex> lock(Mutex);
+        return Changed.wait_for(lock, std::chrono::seconds(10), [&] { return Reads >= count; });
     }
 };
 
@@ -71,14 +68,14 @@ public:
     void setStopFlag(const std::atomic<bool>* stop) override { m_stop = stop; }
     bool open(const QByteArray& agent) override
     {
-        QMutexLocker lock(&m_script->Mutex);
+        std::unique_lock<std::mutex> lock(m_script->Mutex);
         m_script->Agent = agent;
         return true;
     }
     bool connect(const QByteArray& host, quint16 port, bool secure, const QByteArray& userName,
                  const QByteArray& password) override
     {
-        QMutexLocker lock(&m_script->Mutex);
+        std::unique_lock<std::mutex> lock(m_script->Mutex);
         m_script->Host = host;
         m_script->Port = port;
         m_script->Secure = secure;
@@ -89,7 +86,7 @@ public:
     bool openRequest(const QByteArray& verb, const QByteArray& path, const QByteArray& version,
                      const QByteArray& referer, const QByteArray& acceptTypes, bool reload) override
     {
-        QMutexLocker lock(&m_script->Mutex);
+        std::unique_lock<std::mutex> lock(m_script->Mutex);
         m_script->Verb = verb;
         m_script->Path = path;
         m_script->Version = version;
@@ -100,14 +97,14 @@ public:
     }
     bool send(const QByteArray& headers, const QByteArray& body) override
     {
-        QMutexLocker lock(&m_script->Mutex);
+        std::unique_lock<std::mutex> lock(m_script->Mutex);
         m_script->Headers = headers;
         m_script->Body = body;
         return m_script->Responds;
     }
     bool queryContentLength(QByteArray& text) override
     {
-        QMutexLocker lock(&m_script->Mutex);
+        std::unique_lock<std::mutex> lock(m_script->Mutex);
         if (!m_script->Responds || !m_script->HasLength)
             return false;
         text = m_script->LengthText;
@@ -116,20 +113,20 @@ public:
     bool read(char* buffer, qint32 size, qint32& count) override
     {
         count = 0;
-        QMutexLocker lock(&m_script->Mutex);
+        std::unique_lock<std::mutex> lock(m_script->Mutex);
         const int index = m_script->Reads;
         m_script->LargestReadSize = std::max(m_script->LargestReadSize, size);
         if (index == m_script->BlockAtRead) {
             m_script->Blocked = true;
-            m_script->Changed.wakeAll();
+            m_script->Changed.notify_all();
             // Like a stalled server: only a release or the stop flag ends the wait.
             while (!m_script->Released && !(m_stop && m_stop->load()))
-                m_script->Changed.wait(&m_script->Mutex, 5);
+                m_script->Changed.wait_for(lock, std::chrono::milliseconds(5));
             if (!m_script->Released)
                 return false;
         }
         ++m_script->Reads;
-        m_script->Changed.wakeAll();
+        m_script->Changed.notify_all();
         if (!m_script->Responds)
             return false;
         if (index >= m_script->Pieces.size())
@@ -141,7 +138,7 @@ public:
     }
     void close() override
     {
-        QMutexLocker lock(&m_script->Mutex);
+        std::unique_lock<std::mutex> lock(m_script->Mutex);
         m_script->Closed = true;
     }
 
@@ -201,7 +198,7 @@ class tst_HTTPGet : public QObject
     {
         std::shared_ptr<TScript> script = m_script;
         get.setClientFactory([script] {
-            QMutexLocker lock(&script->Mutex);
+            std::unique_lock<std::mutex> lock(script->Mutex);
             ++script->Created;
             return std::make_unique<TScriptedClient>(script);
         });
@@ -273,7 +270,7 @@ private Q_SLOTS:
         get.Password = QStringLiteral("123456");
         get.WaitThread = true;
         get.StartDownload();
-        QMutexLocker lock(&m_script->Mutex);
+        std::unique_lock<std::mutex> lock(m_script->Mutex);
         QCOMPARE(m_script->Host, QByteArray("Cam1"));
         QCOMPARE(m_script->Port, quint16(8080));
         QCOMPARE(m_script->Secure, false);
@@ -313,7 +310,7 @@ private Q_SLOTS:
         get.AcceptTypes = QStringLiteral("image/*");
         get.WaitThread = true;
         get.StartDownload();
-        QMutexLocker lock(&m_script->Mutex);
+        std::unique_lock<std::mutex> lock(m_script->Mutex);
         QTEST(m_script->Verb, "verb");
         QTEST(m_script->Headers, "headers");
         QTEST(m_script->Reload, "reload");
@@ -403,7 +400,7 @@ private Q_SLOTS:
             QCOMPARE(events.DoneFileSize, fileSize);
             QCOMPARE(fileContent(target()), pieces.isEmpty() ? QByteArray() : pieces.join().left(fileSize));
         }
-        QMutexLocker lock(&m_script->Mutex);
+        std::unique_lock<std::mutex> lock(m_script->Mutex);
         QTEST(m_script->Reads, "reads");
     }
 
@@ -436,7 +433,7 @@ private Q_SLOTS:
         QVERIFY(!events.ProgressSenders.contains(nullptr));
         QCOMPARE(events.Done, 1);
         QCOMPARE(events.DoneFileSize, 3085);
-        QMutexLocker lock(&m_script->Mutex);
+        std::unique_lock<std::mutex> lock(m_script->Mutex);
         QCOMPARE(m_script->LargestReadSize, 1025);
     }
 
@@ -470,7 +467,7 @@ private Q_SLOTS:
         QCOMPARE(events.Progress.first(), qMakePair(3000, 1025));
         QCOMPARE(events.Done, 0);
         QCOMPARE(events.Errors, errorHandlerSet ? 1 : 0);
-        QMutexLocker lock(&m_script->Mutex);
+        std::unique_lock<std::mutex> lock(m_script->Mutex);
         QCOMPARE(m_script->Reads, 1);
     }
 
@@ -513,7 +510,7 @@ private Q_SLOTS:
         QCOMPARE(events.Done, 1);
         QCOMPARE(events.DoneFileName, target());
         QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("other.gif"))));
-        QMutexLocker lock(&m_script->Mutex);
+        std::unique_lock<std::mutex> lock(m_script->Mutex);
         QCOMPARE(m_script->Created, 1);
         QCOMPARE(m_script->Path, QByteArray("/a.jpg"));
     }
@@ -537,7 +534,7 @@ private Q_SLOTS:
         QVERIFY(busyInside);
         QVERIFY(!get.Busy());
         QCOMPARE(events.Done, 1);
-        QMutexLocker lock(&m_script->Mutex);
+        std::unique_lock<std::mutex> lock(m_script->Mutex);
         QCOMPARE(m_script->Created, 1);
     }
 
@@ -553,7 +550,7 @@ private Q_SLOTS:
         get.StartDownload();
         get.StartDownload();
         QCOMPARE(events.Done, 2);
-        QMutexLocker lock(&m_script->Mutex);
+        std::unique_lock<std::mutex> lock(m_script->Mutex);
         QCOMPARE(m_script->Created, 2);
     }
 
@@ -621,7 +618,7 @@ private Q_SLOTS:
         QCOMPARE(progressCalls, when == QLatin1String("handler") || when == QLatin1String("wait-thread") ? 1 : 0);
         if (progressCalls == 0)
             QVERIFY(events.Progress.isEmpty());
-        QMutexLocker lock(&m_script->Mutex);
+        std::unique_lock<std::mutex> lock(m_script->Mutex);
         QVERIFY(m_script->Closed);
     }
 
@@ -638,7 +635,7 @@ private Q_SLOTS:
         get.StartDownload();
         QCOMPARE(events.Errors, 1);
         QCOMPARE(events.Done, 0);
-        QMutexLocker lock(&m_script->Mutex);
+        std::unique_lock<std::mutex> lock(m_script->Mutex);
         QCOMPARE(m_script->Reads, 1);
     }
 
