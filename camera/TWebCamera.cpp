@@ -50,10 +50,12 @@ void TWebCamera::LoadFromReg()
                                     : TRegKey::open(TRegRoot::CurrentUser, FavoriteKeyPath());
     if (!key.isOpen())
         return;
+    // A value without data reads as empty whatever its type; only data of a non-text type
+    // gets the default picture.
     const auto url = key.queryValue(QStringLiteral("URL"));
-    if (!url)
+    if (!url || url->Data.isEmpty())
         URL.clear();
-    else if (url->Type == 1 || url->Type == 2)
+    else if (url->Type == TRegType::Sz || url->Type == TRegType::ExpandSz)
         URL = key.readString(QStringLiteral("URL")).value_or(QString());
     else
         URL = DefaultImageURL();
