@@ -21,19 +21,6 @@ static void initCameraResources()
 
 namespace {
 
-// Blanks and control characters at either end are dropped, as the record stores its texts.
-QString trimmedText(const QString& text)
-{
-    const auto isBlank = [](QChar c) { return c.unicode() <= 0x20 || c.category() == QChar::Other_Control; };
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text.at(begin)))
-        ++begin;
-    while (end > begin && isBlank(text.at(end - 1)))
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 // Help context numbers of the controls, kept as a property for a help viewer to read.
 void setHelpContext(QWidget* w, int context)
 {
@@ -184,6 +171,18 @@ void TfrmCameraSettings::addBevel(const QString& name, int top)
     line->setGeometry(4, top, 415, 2);
 }
 
+QString TfrmCameraSettings::Trimmed(const QString& text)
+{
+    const auto isBlank = [](QChar c) { return c.unicode() <= 0x20 || c.category() == QChar::Other_Control; };
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text.at(begin)))
+        ++begin;
+    while (end > begin && isBlank(text.at(end - 1)))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
 int TfrmCameraSettings::ScaleIndexFor(int scale)
 {
     if (scale == 25)
@@ -232,7 +231,7 @@ void TfrmCameraSettings::FormShow()
 
 void TfrmCameraSettings::edtURLChange()
 {
-    btnOk->setEnabled(!trimmedText(edtURL->text()).isEmpty());
+    btnOk->setEnabled(!Trimmed(edtURL->text()).isEmpty());
 }
 
 void TfrmCameraSettings::chkAddClick()
@@ -253,8 +252,8 @@ void TfrmCameraSettings::btnOkClick()
 
 void TfrmCameraSettings::FormClose()
 {
-    edtURL->setText(trimmedText(edtURL->text()));
-    edtDescr->setText(trimmedText(edtDescr->text()));
+    edtURL->setText(Trimmed(edtURL->text()));
+    edtDescr->setText(Trimmed(edtDescr->text()));
 }
 
 void TfrmCameraSettings::setVisible(bool visible)

@@ -32,6 +32,9 @@ public:
     // Item back to Scale: 0 -> 25, 1 -> 50, anything else (2, or none selected) -> 100.
     static int ScaleForIndex(int index);
 
+    // Without the blanks and control characters at either end, as the dialog leaves its texts.
+    static QString Trimmed(const QString& text);
+
     void SetScale(int scale);
     int Scale() const;
 

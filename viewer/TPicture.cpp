@@ -94,6 +94,11 @@ void TPicture::LoadBlank()
 {
     initViewerResources();
     m_image = QImage(QStringLiteral(":/viewer/BLANK_IMAGE"));
+    if (m_image.isNull()) {
+        // Never an empty placeholder: the window would keep clearing itself.
+        m_image = QImage(256, 256, QImage::Format_RGB32);
+        m_image.fill(Qt::darkGray);
+    }
     m_bytes.clear();
     m_format = TFormat::Bmp;
 }

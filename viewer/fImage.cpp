@@ -1,39 +1,677 @@
 #include "viewer/fImage.h"
 
 #include "app/TMainFormServices.h"
+#include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
+#include "camera/TfrmCameraSettings.h"
+#include "net/HTTPGet.h"
+#include "platform/TMakerSite.h"
+#include "platform/TShell.h"
+#include "platform/TTrace.h"
+#include "platform/TUserPrompt.h"
+#include "viewer/TFetchRules.h"
+#include "viewer/TMakerMail.h"
+#include "viewer/TPictureBox.h"
+#include "viewer/TTempFiles.h"
+#include "viewer/TWindowLayout.h"
 
+#include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
 #include <QScreen>
+#include <QTimer>
 
-TfrmImage::TfrmImage(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
+namespace {
+
+// One drag at a time for all camera windows: the left button is held since a press at Point
+// (in the pressed window's coordinates).
+struct TDragState
 {
-    setObjectName(QStringLiteral("frmImage"));
-    resize(256, 300);
+    bool Down = false;
+    QPoint Point;
+};
+
+TDragState& dragState()
+{
+    static TDragState state;
+    return state;
 }
 
-TfrmImage::~TfrmImage() = default;
+const QString SaveFilter = QStringLiteral("All (*.gif;*.jpg;*.bmp)|*.gif;*.jpg;*.bmp|GIF Image (*.gif)|*.gif|"
+                                          "JPEG Image File (*.jpg)|*.jpg|Bitmaps (*.bmp)|*.bmp");
+
+} // namespace
+
+TfrmImage::TfrmImage(QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+{
+    setObjectName(QStringLiteral("frmImage"));
+    setMinimumWidth(TWindowLayout::MinimumWidth);
+    resize(375, 324);
+
+    // The margin around the picture shows the selection colour, standing in for the colour of an
+    // active title bar.
+    setAutoFillBackground(true);
+    QPalette framePalette = palette();
+    framePalette.setColor(QPalette::Window, framePalette.color(QPalette::Active, QPalette::Highlight));
+    setPalette(framePalette);
+
+    Image1 = new TPictureBox(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(5, 5, 365, 230);
+
+    lblStatus = makeLine(QStringLiteral("lblStatus"), 240);
+    lblDescription = makeLine(QStringLiteral("lblDescription"), 256);
+    lblDateTime = makeLine(QStringLiteral("lblDateTime"), 272);
+
+    Image2 = new TPictureBox(this);
+    Image2->setObjectName(QStringLiteral("Image2"));
+    Image2->AutoSize = true;
+    Image2->hide();
+
+    HTTPGet1 = new THTTPGet(this);
+    HTTPGet1->setObjectName(QStringLiteral("HTTPGet1"));
+    HTTPGet1->AcceptTypes = QStringLiteral("*/*");
+    HTTPGet1->Agent = QStringLiteral("Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)");
+    HTTPGet1->BinaryData = false;
+    HTTPGet1->UseCache = false;
+    HTTPGet1->WaitThread = false;
+    connectDownload();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    // Minutes apart: second precision is plenty and lets the system batch the wake-ups.
+    Timer1->setTimerType(Qt::VeryCoarseTimer);
+    Timer1->setInterval(0);
+    connect(Timer1, &QTimer::timeout, this, &TfrmImage::Timer1Timer);
+
+    buildMenu();
+}
+
+TfrmImage::~TfrmImage()
+{
+    HTTPGet1->OnProgress = nullptr;
+    HTTPGet1->OnDoneFile = nullptr;
+    HTTPGet1->OnDoneString = nullptr;
+    HTTPGet1->OnError = nullptr;
+    CancelDownload();
+}
+
+QLabel* TfrmImage::makeLine(const QString& name, int top)
+{
+    auto* label = new QLabel(this);
+    label->setObjectName(name);
+    label->setGeometry(5, top, 365, TWindowLayout::LabelHeight);
+    label->setAlignment(Qt::AlignCenter);
+    label->setAutoFillBackground(true);
+    QPalette linePalette = label->palette();
+    linePalette.setColor(QPalette::Window, Qt::black);
+    linePalette.setColor(QPalette::WindowText, Qt::white);
+    label->setPalette(linePalette);
+    QFont font(QStringLiteral("Courier"));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setPixelSize(15);
+    label->setFont(font);
+    // The lines neither drag the window nor open the settings.
+    label->installEventFilter(this);
+    return label;
+}
+
+QAction* TfrmImage::makeAction(const QString& name, const QString& text)
+{
+    auto* action = new QAction(text, this);
+    action->setObjectName(name);
+    addAction(action);
+    return action;
+}
+
+void TfrmImage::buildMenu()
+{
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+
+    mnuSettings = makeAction(QStringLiteral("mnuSettings"), QStringLiteral("&Settings"));
+    QFont bold = mnuSettings->font();
+    bold.setBold(true);
+    mnuSettings->setFont(bold);
+    mnuAlwaysOnTop = makeAction(QStringLiteral("mnuAlwaysOnTop"), QStringLiteral("Stay on top"));
+    mnuAlwaysOnTop->setCheckable(true);
+    mnuRefresh = makeAction(QStringLiteral("mnuRefresh"), QStringLiteral("&Refresh"));
+    mnuRefresh->setShortcut(QKeySequence(Qt::Key_F5));
+    // Never in the menu: reached by its shortcut only, once the window has shown.
+    Delete1 = makeAction(QStringLiteral("Delete1"), QStringLiteral("Clea&r"));
+    Delete1->setShortcut(QKeySequence(Qt::Key_Delete));
+    Delete1->setEnabled(false);
+
+    mnuScale100 = makeAction(QStringLiteral("mnuScale100"), QStringLiteral("Original size"));
+    mnuScale100->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_1));
+    mnuScale100->setData(100);
+    mnuScale50 = makeAction(QStringLiteral("mnuScale50"), QStringLiteral("50%"));
+    mnuScale50->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_2));
+    mnuScale50->setData(50);
+    mnuScale25 = makeAction(QStringLiteral("mnuScale25"), QStringLiteral("25%"));
+    mnuScale25->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_3));
+    mnuScale25->setData(25);
+    // One tick at most; a stored scale such as 75 leaves all three unticked.
+    auto* scaleGroup = new QActionGroup(this);
+    scaleGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (QAction* a : {mnuScale100, mnuScale50, mnuScale25}) {
+        a->setCheckable(true);
+        scaleGroup->addAction(a);
+        connect(a, &QAction::triggered, this, [this, a] { mnuScale100Click(a); });
+    }
+
+    mnuSaveImage = makeAction(QStringLiteral("mnuSaveImage"), QStringLiteral("&Save image as..."));
+    mnuSaveImage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    mnuAddVrelCatalog =
+        makeAction(QStringLiteral("mnuAddVrelCatalog"), QStringLiteral("Add camera to Vrel Kestro catalog "));
+    mnuReportInvalidCamera = makeAction(QStringLiteral("mnuReportInvalidCamera"), QStringLiteral("Report invalid camera"));
+    mnuClose = makeAction(QStringLiteral("mnuClose"), QStringLiteral("&Close"));
+
+    PopupMenu1->addAction(mnuSettings);
+    PopupMenu1->setDefaultAction(mnuSettings);
+    PopupMenu1->addAction(mnuAlwaysOnTop);
+    PopupMenu1->addAction(mnuRefresh);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N1"));
+    QMenu* scaleMenu = PopupMenu1->addMenu(QStringLiteral("Scale"));
+    mnuScale = scaleMenu->menuAction();
+    mnuScale->setObjectName(QStringLiteral("mnuScale"));
+    scaleMenu->addActions({mnuScale100, mnuScale50, mnuScale25});
+    PopupMenu1->addAction(mnuSaveImage);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N3"));
+    PopupMenu1->addAction(mnuAddVrelCatalog);
+    PopupMenu1->addAction(mnuReportInvalidCamera);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N2"));
+    PopupMenu1->addAction(mnuClose);
+
+    connect(mnuSettings, &QAction::triggered, this, &TfrmImage::mnuSettingsClick);
+    connect(mnuAlwaysOnTop, &QAction::triggered, this, &TfrmImage::mnuAlwaysOnTopClick);
+    connect(mnuRefresh, &QAction::triggered, this, &TfrmImage::mnuRefreshClick);
+    connect(Delete1, &QAction::triggered, this, &TfrmImage::Delete1Click);
+    connect(mnuSaveImage, &QAction::triggered, this, &TfrmImage::mnuSaveImageClick);
+    connect(mnuAddVrelCatalog, &QAction::triggered, this, &TfrmImage::mnuAddVrelCatalogClick);
+    connect(mnuReportInvalidCamera, &QAction::triggered, this, &TfrmImage::mnuReportInvalidCameraClick);
+    connect(mnuClose, &QAction::triggered, this, &TfrmImage::mnuCloseClick);
+}
+
+void TfrmImage::connectDownload()
+{
+    HTTPGet1->OnProgress = [this](QObject* sender, qint32 total, qint32 readed) {
+        HTTPGet1Progress(sender, total, readed);
+    };
+    HTTPGet1->OnDoneFile = [this](QObject* sender, const QString& fileName, qint32 fileSize) {
+        m_inEndEvent = true;
+        HTTPGet1DoneFile(sender, fileName, fileSize);
+        m_inEndEvent = false;
+        resumePendingFetch();
+    };
+    HTTPGet1->OnError = [this](QObject* sender) {
+        m_inEndEvent = true;
+        HTTPGet1Error(sender);
+        m_inEndEvent = false;
+        resumePendingFetch();
+    };
+}
 
 void TfrmImage::BindCamera(TWebCamera* camera)
 {
     m_camera.reset(camera);
-    setWindowTitle(camera->Description);
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    const int x = camera->Left != 0 ? camera->Left : (screen.width() - width()) / 2;
-    const int y = camera->Top != 0 ? camera->Top : (screen.height() - height()) / 2;
-    move(x, y);
+    SetDescription(m_camera->Description);
+    placeWindow();
+}
+
+void TfrmImage::placeWindow()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize screenSize = screen ? screen->geometry().size() : QSize();
+    move(TWindowLayout::PlaceWindow(m_camera ? m_camera->Left : 0, m_camera ? m_camera->Top : 0, screenSize,
+                                    size()));
+    raise();
+}
+
+void TfrmImage::setVisible(bool visible)
+{
+    const bool firstShow = visible && !m_shown && !isVisible();
+    if (firstShow && m_camera && m_camera->AlwaysOnTop != bool(windowFlags() & Qt::WindowStaysOnTopHint)) {
+        // Taken over before the window maps: switching it later would unmap the window again.
+        setWindowFlag(Qt::WindowStaysOnTopHint, m_camera->AlwaysOnTop);
+    }
+    QWidget::setVisible(visible);
+    if (firstShow && isVisible()) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void TfrmImage::FormShow()
+{
+    ClearImage();
+    Delete1->setEnabled(true);
+    SetStatus(TFetchRules::StatusLine(TFetchRules::WordIdle));
+    SetDescription(m_camera ? m_camera->Description : QString());
+    lblDateTime->clear();
+    setTimerArmed(true);
+    placeWindow();
+    ApplyScale();
+    if (m_camera)
+        FetchImage(m_camera->URL, m_camera->UpdateInterval);
 }
 
 void TfrmImage::Alwaysontop1Click()
 {
     const bool onTop = m_camera && m_camera->AlwaysOnTop;
+    mnuAlwaysOnTop->setChecked(onTop);
+    if (onTop == bool(windowFlags() & Qt::WindowStaysOnTopHint))
+        return;
+    // New window flags unmap a shown window: show it again where it was, without taking the focus.
+    const bool wasVisible = isVisible();
+    const QPoint where = pos();
     setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    if (!wasVisible)
+        return;
+    const bool hadAttribute = testAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_ShowWithoutActivating, true);
+    move(where);
+    show();
+    setAttribute(Qt::WA_ShowWithoutActivating, hadAttribute);
+}
+
+void TfrmImage::Timer1Timer()
+{
+    if (m_camera)
+        FetchImage(m_camera->URL, m_camera->UpdateInterval);
+}
+
+void TfrmImage::FetchImage(const QString& URL, qint32 minutes)
+{
+    if (m_closed || !m_camera)
+        return;
+    Alwaysontop1Click();
+    const bool wasArmed = m_timerArmed;
+    setTimerArmed(false);
+    if (!wasArmed && HTTPGet1->Busy()) {
+        // Its end (error or done) re-arms the timer and starts this fetch after it.
+        CancelDownload();
+        m_hasPendingFetch = true;
+        m_pendingURL = URL;
+        m_pendingMinutes = minutes;
+        return;
+    }
+    startDownload(URL, minutes);
+}
+
+void TfrmImage::startDownload(const QString& URL, qint32 minutes)
+{
+    m_hasPendingFetch = false;
+    setTimerArmed(false);
+    HTTPGet1->URL = URL;
+    HTTPGet1->FileName = TTempFiles::Create(QStringLiteral(".gif"));
+    HTTPGet1->Referer = TFetchRules::URLDirectory(URL);
+    SetStatus(TFetchRules::StatusLine(TFetchRules::WordDownloading));
+    HTTPGet1->StartDownload();
+    setTimerInterval(TFetchRules::TimerIntervalMs(minutes));
+}
+
+void TfrmImage::resumePendingFetch()
+{
+    if (!m_hasPendingFetch || m_closed)
+        return;
+    // The component counts as busy until the end event has returned: start on the next turn.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_hasPendingFetch || m_closed)
+                return;
+            if (HTTPGet1->Busy()) {
+                CancelDownload();
+                return;
+            }
+            startDownload(m_pendingURL, m_pendingMinutes);
+        },
+        Qt::QueuedConnection);
+}
+
+void TfrmImage::CancelDownload()
+{
+    HTTPGet1->StopDownload();
+    const QString fileName = HTTPGet1->FileName;
+    if (!fileName.isEmpty() && QFile::exists(fileName))
+        QFile::remove(fileName);
+    // A worker still running may write the file once more before it notices the stop.
+    if (HTTPGet1->Busy() && !m_inEndEvent)
+        TTempFiles::Abandon(fileName);
+}
+
+void TfrmImage::HTTPGet1Progress(QObject*, qint32 TotalSize, qint32 Readed)
+{
+    QPointer<TfrmImage> self(this);
+    QCoreApplication::processEvents();
+    if (!self || m_closed)
+        return;
+    SetStatus(TFetchRules::ProgressStatus(TotalSize, Readed));
+    QCoreApplication::processEvents();
+}
+
+void TfrmImage::HTTPGet1DoneFile(QObject* Sender, const QString& FileName, qint32 FileSize)
+{
+    QFile file(FileName);
+    if (!file.exists() || TFetchRules::IsTooSmallForPicture(FileSize)) {
+        SetStatus(TFetchRules::StatusLine(TFetchRules::WordDownloadError));
+        if (file.exists())
+            file.remove();
+        setTimerArmed(true);
+        return;
+    }
+
+    QByteArray head;
+    if (file.open(QIODevice::ReadOnly)) {
+        head = file.read(TFetchRules::HeaderLength);
+        file.close();
+    }
+    ImageExt = TFetchRules::ImageExtFromHeader(head, ImageExt);
+
+    const QFileInfo info(FileName);
+    QString picturePath = info.path() + QLatin1Char('/') + info.completeBaseName() + ImageExt;
+    if (picturePath != FileName && !QFile::rename(FileName, picturePath))
+        picturePath = FileName;
+
+    TPicture picture;
+    if (picture.LoadFromFile(picturePath)) {
+        Image2->SetPicture(picture);
+        m_camera->ImageWidth = Image2->width();
+        m_camera->ImageHeight = Image2->height();
+        setImageAreaSize(TWindowLayout::ImageAreaSize(m_camera->ImageWidth, m_camera->ImageHeight, m_camera->Scale));
+        Image1->SetPicture(picture);
+        SetStatus(TFetchRules::StatusLine(TFetchRules::WordDone));
+    } else {
+        HTTPGet1Error(Sender);
+    }
+
+    QFile::remove(picturePath);
+    ArrangeControls();
+    SetDescription(m_camera->Description);
+    lblDateTime->setText(TFetchRules::DateTimeText(QDateTime::currentDateTime()));
+    setTimerArmed(true);
+}
+
+void TfrmImage::HTTPGet1Error(QObject*)
+{
+    CancelDownload();
+    setTimerArmed(true);
+    ClearImage();
+    SetStatus(TFetchRules::StatusLine(TFetchRules::WordDownloadError));
+}
+
+void TfrmImage::ClearImage()
+{
+    TPicture blank;
+    blank.LoadBlank();
+    Image1->SetPicture(blank);
+    setImageAreaSize(QSize(blank.Width(), blank.Height()));
+    if (m_camera) {
+        m_camera->ImageWidth = 0;
+        m_camera->ImageHeight = 0;
+    }
+    ArrangeControls();
+    SetStatus(TFetchRules::StatusLine(TFetchRules::WordIdle));
+    SetDescription(QString());
+    lblDateTime->clear();
+}
+
+void TfrmImage::setImageAreaSize(const QSize& size)
+{
+    Image1->resize(size);
+}
+
+void TfrmImage::ArrangeControls()
+{
+    const TWindowLayout::TLayout l = TWindowLayout::ArrangeControls(Image1->size());
+    resize(l.Window);
+    Image1->setGeometry(l.ImageArea);
+    lblStatus->setGeometry(l.LabelLeft, l.StatusTop, l.LabelWidth, TWindowLayout::LabelHeight);
+    lblDescription->setGeometry(l.LabelLeft, l.DescriptionTop, l.LabelWidth, TWindowLayout::LabelHeight);
+    lblDateTime->setGeometry(l.LabelLeft, l.DateTimeTop, l.LabelWidth, TWindowLayout::LabelHeight);
+    if (Image1->Picture().Width() == 0 || Image1->Picture().Height() == 0)
+        ClearImage();
+}
+
+void TfrmImage::SetStatus(const QString& text)
+{
+    if (text == m_statusText)
+        return;
+    m_statusText = text;
+    lblStatus->setText(text);
+    if (TTrace::enabled())
+        TTrace::write("status", (m_camera ? m_camera->Description : QString()) + QStringLiteral(": ") + text);
+}
+
+void TfrmImage::SetDescription(const QString& text)
+{
+    m_descriptionText = text;
+    lblDescription->setText(text);
+    const bool fromCatalog = m_camera && !m_camera->CatalogPath.isEmpty();
+    lblDescription->setToolTip(fromCatalog ? m_camera->CatalogPath + QLatin1Char('\\') + text : text);
+    setWindowTitle(text);
+}
+
+void TfrmImage::ApplyScale()
+{
+    if (!m_camera)
+        return;
+    for (QAction* a : mnuScale->menu()->actions()) {
+        if (a->data().toInt() == m_camera->Scale) {
+            a->trigger();
+            return;
+        }
+    }
+}
+
+void TfrmImage::setTimerArmed(bool armed)
+{
+    if (armed == m_timerArmed)
+        return;
+    m_timerArmed = armed;
+    if (armed && Timer1->interval() > 0)
+        Timer1->start();
+    else
+        Timer1->stop();
+}
+
+void TfrmImage::setTimerInterval(int ms)
+{
+    if (ms == Timer1->interval())
+        return;
+    // A running timer starts counting anew with the new interval; 0 never fires.
+    Timer1->setInterval(ms);
+    if (ms == 0)
+        Timer1->stop();
+    else if (m_timerArmed)
+        Timer1->start();
+}
+
+void TfrmImage::mnuScale100Click(QAction* Sender)
+{
+    if (!m_camera)
+        return;
+    Sender->setChecked(true);
+    m_camera->Scale = Sender->data().toInt();
+    setImageAreaSize(TWindowLayout::ImageAreaSize(m_camera->ImageWidth, m_camera->ImageHeight, m_camera->Scale));
+    ArrangeControls();
+    if (m_camera->isFavorite())
+        m_camera->SaveToReg();
+}
+
+void TfrmImage::mnuAlwaysOnTopClick()
+{
+    if (!m_camera)
+        return;
+    m_camera->AlwaysOnTop = !m_camera->AlwaysOnTop;
+    if (m_camera->isFavorite())
+        m_camera->SaveToReg();
+    Alwaysontop1Click();
+}
+
+void TfrmImage::mnuRefreshClick()
+{
+    Timer1Timer();
+}
+
+void TfrmImage::Delete1Click()
+{
+    if (TUserPrompt::Confirm(this, QApplication::applicationName(), QStringLiteral("Are you sure?")))
+        ClearImage();
+}
+
+void TfrmImage::mnuSaveImageClick()
+{
+    const QString proposed = (m_camera ? m_camera->Description : QString()) + ImageExt;
+    const QString fileName =
+        TUserPrompt::SaveFileName(this, QStringLiteral("Chose file name"), SaveFilter, ImageExt.mid(1), proposed);
+    if (!fileName.isEmpty())
+        Image1->Picture().SaveToFile(fileName);
+}
+
+void TfrmImage::mnuSettingsClick()
+{
+    if (!m_camera)
+        return;
+    QPointer<TfrmImage> self(this);
+    QPointer<TfrmCameraSettings> dialog = new TfrmCameraSettings(this);
+    dialog->EditMode = true;
+    dialog->edtURL->setText(m_camera->URL);
+    dialog->edtDescr->setText(m_camera->Description);
+    dialog->chkStartup->setChecked(m_camera->RunOnStartup);
+    dialog->chkTop->setChecked(m_camera->AlwaysOnTop);
+    dialog->SetScale(m_camera->Scale);
+    dialog->chkAdd->setChecked(m_camera->isFavorite());
+    dialog->edtPeriod->setValue(m_camera->UpdateInterval);
+
+    const int result = dialog->exec();
+    if (!self || !dialog)
+        return;
+    const auto cleanup = qScopeGuard([&dialog] { delete dialog; });
+    if (result != TfrmCameraSettings::mrOk || m_closed)
+        return;
+
+    const QString oldURL = m_camera->URL;
+    if (TfrmCameraSettings::Trimmed(m_camera->Description) != dialog->edtDescr->text())
+        m_camera->ClearReg();
+    m_camera->SetURL(dialog->edtURL->text());
+    m_camera->SetDescription(dialog->edtDescr->text());
+    m_camera->SetUpdateInterval(dialog->edtPeriod->value());
+    setTimerInterval(TFetchRules::TimerIntervalMs(m_camera->UpdateInterval));
+    m_camera->SetRunOnStartup(dialog->chkStartup->isChecked());
+    m_camera->SetAlwaysOnTop(dialog->chkTop->isChecked());
+    m_camera->Scale = dialog->Scale();
+    ApplyScale();
+    if (dialog->chkAdd->isChecked())
+        m_camera->SaveToReg();
+    if (MainForm())
+        MainForm()->BuildFavoritesMenu();
+    SetDescription(m_camera->Description);
+    Alwaysontop1Click();
+    if (TfrmCameraSettings::Trimmed(oldURL) != TfrmCameraSettings::Trimmed(m_camera->URL))
+        Timer1Timer();
+}
+
+void TfrmImage::mnuAddVrelCatalogClick()
+{
+    TShell::Open(TMakerMail::MailtoAddress(MakerSupportEmail(), TMakerMail::TReport::AddToCatalog,
+                                           m_camera ? m_camera->URL : QString()));
+}
+
+void TfrmImage::mnuReportInvalidCameraClick()
+{
+    TShell::Open(TMakerMail::MailtoAddress(MakerSupportEmail(), TMakerMail::TReport::InvalidCamera,
+                                           m_camera ? m_camera->URL : QString()));
+}
+
+void TfrmImage::mnuCloseClick()
+{
+    close();
 }
 
 void TfrmImage::closeEvent(QCloseEvent* event)
 {
     event->accept();
+    if (!m_closed)
+        FormClose();
+}
+
+void TfrmImage::FormClose()
+{
+    m_closed = true;
+    m_hasPendingFetch = false;
+    HTTPGet1->OnProgress = nullptr;
+    HTTPGet1->OnDoneFile = nullptr;
+    HTTPGet1->OnDoneString = nullptr;
+    HTTPGet1->OnError = nullptr;
+    CancelDownload();
+    setTimerArmed(false);
+    if (m_camera && m_camera->isFavorite()) {
+        m_camera->Left = x();
+        m_camera->Top = y();
+        m_camera->SaveToReg();
+    }
     if (MainForm())
         MainForm()->RemoveCameraWindow(this);
+}
+
+void TfrmImage::contextMenuEvent(QContextMenuEvent* event)
+{
+    PopupMenu1->popup(event->globalPos());
+}
+
+void TfrmImage::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        dragState().Down = true;
+        dragState().Point = event->position().toPoint();
+    }
+}
+
+void TfrmImage::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!(event->buttons() & Qt::LeftButton) || !dragState().Down)
+        return;
+    const QPoint at = event->position().toPoint();
+    move(x() + at.x() - dragState().Point.x(), y() + at.y() - dragState().Point.y());
+}
+
+void TfrmImage::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        dragState().Down = false;
+}
+
+void TfrmImage::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        mnuSettingsClick();
+}
+
+bool TfrmImage::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+        return true;
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
 }

@@ -1,12 +1,27 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
 
 #include <memory>
 
+class QAction;
+class QLabel;
+class QMenu;
+class QTimer;
+class THTTPGet;
+class TPictureBox;
 class TWebCamera;
 
-// The window of one open camera: frameless tool window that shows the camera's picture.
+// The window of one open camera: a frameless tool window (no taskbar entry) that downloads the
+// camera's picture every UpdateInterval minutes after the previous download ended, shows it at
+// the camera's scale with a status, description and time line below it, and carries the
+// camera's commands in its popup menu. It owns its camera record from BindCamera on.
+//
+// Handlers may run while a download reports progress (each report lets pending events run), so
+// a refresh or a close can arrive in the middle of a download: a refresh stops the running one,
+// which ends in the error state, and starts anew once it has ended; a close stops it, removes its
+// file and lets nothing of it reach the window again. UI thread only.
 class TfrmImage : public QWidget
 {
     Q_OBJECT
@@ -15,16 +30,107 @@ public:
     explicit TfrmImage(QWidget* parent = nullptr);
     ~TfrmImage() override;
 
-    // Takes the record over and places the window at its Left/Top (0 centres on that axis).
+    // Takes the record over, shows its description and places the window at its Left/Top
+    // (0 centres on that axis). Called once, before the window is shown.
     void BindCamera(TWebCamera* camera);
     TWebCamera* Camera() const { return m_camera.get(); }
 
-    // Applies the camera's stay-on-top state without moving or activating the window.
+    // Applies the camera's stay-on-top state (and the tick of "Stay on top") without moving,
+    // resizing or activating the window.
     void Alwaysontop1Click();
+
+    // Starts one download of URL; minutes is the wait after it before the next (0: on request).
+    // While a download runs, that one is stopped first and this one starts once it has ended.
+    void FetchImage(const QString& URL, qint32 minutes);
+    // Back to the placeholder picture with status "Idle" and empty description and time lines.
+    void ClearImage();
+    // Sizes the window around the image area and places the area and the three lines.
+    void ArrangeControls();
+    // Stops the running download and deletes its file.
+    void CancelDownload();
+    void SetStatus(const QString& text);
+    void SetDescription(const QString& text);
+    // Clicks the scale entry whose percentage equals the camera's Scale; none matching: nothing.
+    void ApplyScale();
+
+    // The extension (with its dot) of the last recognised picture type; ".jpg" at first.
+    QString ImageExt = QStringLiteral(".jpg");
+    // Whether the refresh timer is armed. An armed timer means no download is running; with an
+    // update interval of 0 it is armed but never fires.
+    bool TimerArmed() const { return m_timerArmed; }
+
+    TPictureBox* Image1 = nullptr;
+    TPictureBox* Image2 = nullptr; // hidden; measures a picture's natural size
+    QLabel* lblStatus = nullptr;
+    QLabel* lblDescription = nullptr;
+    QLabel* lblDateTime = nullptr;
+    QTimer* Timer1 = nullptr;
+    THTTPGet* HTTPGet1 = nullptr;
+
+    QMenu* PopupMenu1 = nullptr;
+    QAction* mnuSettings = nullptr;
+    QAction* mnuAlwaysOnTop = nullptr;
+    QAction* mnuRefresh = nullptr;
+    QAction* Delete1 = nullptr;
+    QAction* mnuScale = nullptr;
+    QAction* mnuScale100 = nullptr;
+    QAction* mnuScale50 = nullptr;
+    QAction* mnuScale25 = nullptr;
+    QAction* mnuSaveImage = nullptr;
+    QAction* mnuAddVrelCatalog = nullptr;
+    QAction* mnuReportInvalidCamera = nullptr;
+    QAction* mnuClose = nullptr;
+
+    void FormShow();
+    void Timer1Timer();
+    void HTTPGet1Progress(QObject* Sender, qint32 TotalSize, qint32 Readed);
+    void HTTPGet1DoneFile(QObject* Sender, const QString& FileName, qint32 FileSize);
+    void HTTPGet1Error(QObject* Sender);
+
+    void mnuSettingsClick();
+    void mnuAlwaysOnTopClick();
+    void mnuRefreshClick();
+    void Delete1Click();
+    void mnuScale100Click(QAction* Sender);
+    void mnuSaveImageClick();
+    void mnuAddVrelCatalogClick();
+    void mnuReportInvalidCameraClick();
+    void mnuCloseClick();
+    void FormClose();
+
+    void setVisible(bool visible) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QLabel* makeLine(const QString& name, int top);
+    QAction* makeAction(const QString& name, const QString& text);
+    void buildMenu();
+    void connectDownload();
+    void startDownload(const QString& URL, qint32 minutes);
+    void resumePendingFetch();
+    void setTimerArmed(bool armed);
+    void setTimerInterval(int ms);
+    void placeWindow();
+    void setImageAreaSize(const QSize& size);
+
     std::unique_ptr<TWebCamera> m_camera;
+    QString m_statusText;
+    QString m_descriptionText;
+    bool m_timerArmed = false;
+    bool m_shown = false;
+    bool m_closed = false;
+    bool m_inEndEvent = false;
+
+    // A fetch asked for while a download was still running: started once that one has ended.
+    bool m_hasPendingFetch = false;
+    QString m_pendingURL;
+    qint32 m_pendingMinutes = 0;
 };

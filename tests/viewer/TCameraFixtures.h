@@ -1,0 +1,201 @@
+#pragma once
+
+// Shared by the camera window tests: picture bodies as a camera server sends them, a main form
+// that records what windows ask of it, and a reader for the trace a test process writes.
+
+#include "app/TMainFormServices.h"
+#include "camera/TWebCamera.h"
+#include "net/HTTPGet.h"
+#include "viewer/fImage.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QImageWriter>
+#include <QLabel>
+#include <QPainter>
+#include <QPointer>
+#include <QStringList>
+#include <QTemporaryFile>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace CameraFixtures {
+
+// A picture with some detail, so that its encodings are well over 512 bytes.
+inline QImage scene(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, qRgb((x * 7 + y * 3) % 256, (x * y) % 256, (x ^ y) % 256));
+    }
+    return image;
+}
+
+inline QByteArray encode(const QImage& image, const char* format, int quality = -1)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(quality);
+    writer.write(image);
+    return bytes;
+}
+
+// Qt writes a JFIF APP0 segment right after the start marker.
+inline QByteArray jpegJfif(int w = 64, int h = 48)
+{
+    return encode(scene(w, h), "jpeg");
+}
+
+// The same JPEG without its JFIF segment: nothing in its first bytes names its type.
+inline QByteArray jpegPlain(int w = 64, int h = 48)
+{
+    const QByteArray jfif = jpegJfif(w, h);
+    const int app0Length = (quint8(jfif.at(4)) << 8) | quint8(jfif.at(5));
+    return jfif.left(2) + jfif.mid(4 + app0Length);
+}
+
+// As network cameras of one maker send it: a comment segment holding "AXIS" instead of JFIF.
+inline QByteArray jpegAxis(int w = 64, int h = 48)
+{
+    const QByteArray plain = jpegPlain(w, h);
+    const QByteArray text = "AXIS camera";
+    QByteArray comment("\xff\xfe", 2);
+    comment.append(char(0));
+    comment.append(char(text.size() + 2));
+    comment.append(text);
+    return plain.left(2) + comment + plain.mid(2);
+}
+
+inline QByteArray png(int w = 64, int h = 48)
+{
+    return encode(scene(w, h), "png");
+}
+
+inline QByteArray bmp(int w = 64, int h = 48)
+{
+    return encode(scene(w, h), "bmp");
+}
+
+inline QByteArray gif()
+{
+    QFile f(QStringLiteral(VREL_TEST_DATA_DIR "/viewer/camera.gif"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A small JPEG padded after its end marker to exactly size bytes (decoders ignore the rest).
+inline QByteArray jpegOfSize(int size)
+{
+    QImage dot(8, 8, QImage::Format_Grayscale8);
+    dot.fill(Qt::darkGray);
+    QByteArray bytes = encode(dot, "jpeg", 10);
+    return bytes.size() <= size ? bytes + QByteArray(size - bytes.size(), '\0') : QByteArray();
+}
+
+inline QByteArray htmlErrorPage()
+{
+    return "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1><p>" +
+           QByteArray("The requested image was not found on this server. ").repeated(20) + "</p></body></html>";
+}
+
+// What the main form is to a camera window: it removes (and later destroys) closed windows.
+class TRecordingMainForm : public TMainFormServices
+{
+public:
+    QStringList Calls;
+
+    TRecordingMainForm() { g_mainFormServices = this; }
+    ~TRecordingMainForm() override { g_mainFormServices = nullptr; }
+
+    void CancelOpenDialogs() override { Calls.append(QStringLiteral("CancelOpenDialogs")); }
+    void RegisterDialog(QWidget*) override { Calls.append(QStringLiteral("RegisterDialog")); }
+    void UnregisterDialog(QWidget*) override { Calls.append(QStringLiteral("UnregisterDialog")); }
+    void OpenCameraWindow(TWebCamera* camera) override
+    {
+        Calls.append(QStringLiteral("OpenCameraWindow"));
+        delete camera;
+    }
+    void RemoveCameraWindow(QWidget* window) override
+    {
+        Calls.append(QStringLiteral("RemoveCameraWindow"));
+        window->deleteLater();
+    }
+    void BuildFavoritesMenu() override { Calls.append(QStringLiteral("BuildFavoritesMenu")); }
+    void RebuildMenus() override { Calls.append(QStringLiteral("RebuildMenus")); }
+};
+
+inline TWebCamera* camera(const QString& description, const QString& url, qint32 interval = 1, qint32 scale = 100)
+{
+    auto* c = new TWebCamera;
+    c->SetDescription(description);
+    c->SetURL(url);
+    c->SetUpdateInterval(interval);
+    c->Scale = scale;
+    c->AlwaysOnTop = true;
+    return c;
+}
+
+// The opening sequence of the main form, without the list.
+inline TfrmImage* openWindow(TWebCamera* camera)
+{
+    auto* window = new TfrmImage;
+    window->BindCamera(camera);
+    if (camera->AlwaysOnTop)
+        window->Alwaysontop1Click();
+    window->show();
+    return window;
+}
+
+// The download has ended and its end event has returned.
+inline bool settled(const TfrmImage* window)
+{
+    return window->TimerArmed() && !window->HTTPGet1->Busy() &&
+           !window->lblStatus->text().startsWith(QLatin1String("Status: Downloading"));
+}
+
+// Collects what the process writes to stderr (the trace goes there) while it lives.
+class TStderrCapture
+{
+public:
+    TStderrCapture()
+    {
+        m_file.open();
+        std::fflush(stderr);
+        m_saved = ::dup(2);
+        ::dup2(m_file.handle(), 2);
+    }
+    ~TStderrCapture()
+    {
+        std::fflush(stderr);
+        ::dup2(m_saved, 2);
+        ::close(m_saved);
+    }
+    TStderrCapture(const TStderrCapture&) = delete;
+    TStderrCapture& operator=(const TStderrCapture&) = delete;
+
+    // The trace's status lines for one camera since the capture began, without the prefix.
+    QStringList statusLines(const QString& description)
+    {
+        std::fflush(stderr);
+        QFile f(m_file.fileName());
+        f.open(QIODevice::ReadOnly);
+        const QString prefix = QStringLiteral("vrel-trace: status ") + description + QStringLiteral(": ");
+        QStringList lines;
+        for (const QByteArray& line : f.readAll().split('\n')) {
+            const QString text = QString::fromUtf8(line);
+            if (text.startsWith(prefix))
+                lines.append(text.mid(prefix.size()));
+        }
+        return lines;
+    }
+
+private:
+    QTemporaryFile m_file;
+    int m_saved = -1;
+};
+
+} // namespace CameraFixtures

@@ -1,0 +1,417 @@
+#include "TCameraFixtures.h"
+
+#include "camera/TWebCamera.h"
+#include "net/HTTPGet.h"
+#include "platform/TRegistryStore.h"
+#include "tests/support/TTestHttpServer.h"
+#include "viewer/TPictureBox.h"
+#include "viewer/fImage.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+using namespace CameraFixtures;
+
+namespace {
+
+const QString Done = QStringLiteral("Status: Done");
+const QString Error = QStringLiteral("Status: Download Error");
+const QString Idle = QStringLiteral("Status: Idle");
+const QString Downloading = QStringLiteral("Status: Downloading...");
+
+bool showsPlaceholder(const TfrmImage* w)
+{
+    return w->Image1->Picture().Format() == TPicture::TFormat::Bmp && w->Image1->size() == QSize(256, 256);
+}
+
+TScriptedResponse withoutLength(const QByteArray& body)
+{
+    TScriptedResponse r = TScriptedResponse::ok(body, "image/jpeg");
+    r.SendContentLength = false;
+    return r;
+}
+
+TScriptedResponse truncated(const QByteArray& body)
+{
+    TScriptedResponse r = TScriptedResponse::ok(body.left(body.size() / 2), "image/jpeg");
+    r.AnnouncedLength = body.size();
+    return r;
+}
+
+TScriptedResponse stalled(const QByteArray& body, int after)
+{
+    TScriptedResponse r = TScriptedResponse::ok(body, "image/jpeg");
+    r.StallAfter = after;
+    return r;
+}
+
+TScriptedResponse dripping(const QByteArray& body)
+{
+    TScriptedResponse r = TScriptedResponse::ok(body, "image/jpeg");
+    r.DripBytes = 1025;
+    r.DripDelayMs = 20;
+    return r;
+}
+
+TScriptedResponse errorPage()
+{
+    TScriptedResponse r = TScriptedResponse::ok(htmlErrorPage(), "text/html");
+    r.Status = 404;
+    r.Reason = "Not Found";
+    return r;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(TScriptedResponse)
+
+class tst_fImageFetch : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<TTestHttpServer> m_server;
+    std::unique_ptr<TRecordingMainForm> m_mainForm;
+    QPointer<TfrmImage> m_window;
+
+    QString url() const { return m_server->url(QStringLiteral("/cam.jpg")); }
+
+    TfrmImage* open(qint32 interval = 1, qint32 scale = 100)
+    {
+        m_window = openWindow(camera(QStringLiteral("Harbour"), url(), interval, scale));
+        return m_window;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        qputenv("VREL_USER_REGISTRY", m_dir.filePath(QStringLiteral("user.db")).toUtf8());
+        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath(QStringLiteral("machine.db")).toUtf8());
+        TRegistryStore::closeAll();
+    }
+
+    void init()
+    {
+        m_server = std::make_unique<TTestHttpServer>();
+        QVERIFY(m_server->start());
+        m_mainForm = std::make_unique<TRecordingMainForm>();
+    }
+
+    void cleanup()
+    {
+        delete m_window;
+        m_server.reset();
+        m_mainForm.reset();
+    }
+
+    // first: what the camera sent before (empty: nothing, this is the window's first picture).
+    void showsWhatTheCameraSends_data()
+    {
+        QTest::addColumn<TScriptedResponse>("first");
+        QTest::addColumn<TScriptedResponse>("response");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("ext");
+        QTest::addColumn<QSize>("natural"); // (0, 0): the placeholder is shown
+        QTest::addColumn<bool>("linesShown");
+        const TScriptedResponse none;
+        const TScriptedResponse pngFirst = TScriptedResponse::ok(png(), "image/png");
+        const TScriptedResponse jpegFirst = TScriptedResponse::ok(jpegJfif(), "image/jpeg");
+        QTest::newRow("jpeg-jfif") << none << TScriptedResponse::ok(jpegJfif(), "image/jpeg") << Done << ".jpg"
+                                   << QSize(64, 48) << true;
+        QTest::newRow("jpeg-axis") << pngFirst << TScriptedResponse::ok(jpegAxis(), "image/jpeg") << Done << ".jpg"
+                                   << QSize(64, 48) << true;
+        QTest::newRow("jpeg-unmarked-first-picture") << none << TScriptedResponse::ok(jpegPlain(), "image/jpeg")
+                                                     << Done << ".jpg" << QSize(64, 48) << true;
+        QTest::newRow("jpeg-unmarked-after-png") << pngFirst << TScriptedResponse::ok(jpegPlain(), "image/jpeg")
+                                                 << Error << ".png" << QSize(0, 0) << true;
+        QTest::newRow("png") << jpegFirst << TScriptedResponse::ok(png(90, 30), "image/png") << Done << ".png"
+                             << QSize(90, 30) << true;
+        QTest::newRow("gif") << none << TScriptedResponse::ok(gif(), "image/gif") << Done << ".gif" << QSize(80, 60)
+                             << true;
+        // Bitmaps carry no marker the window looks for: they load as the type kept from before.
+        QTest::newRow("bmp-loads-as-previous-type") << none << TScriptedResponse::ok(bmp(), "image/bmp") << Error
+                                                    << ".jpg" << QSize(0, 0) << true;
+        QTest::newRow("html-error-page") << jpegFirst << errorPage() << Error << ".jpg" << QSize(0, 0) << true;
+        QTest::newRow("without-content-length") << none << withoutLength(jpegJfif(120, 90)) << Done << ".jpg"
+                                                << QSize(120, 90) << true;
+        QTest::newRow("truncated-body") << jpegFirst << truncated(jpegJfif(200, 150)) << Error << ".jpg"
+                                        << QSize(0, 0) << false;
+        QTest::newRow("exactly-513-bytes") << none << TScriptedResponse::ok(jpegOfSize(513), "image/jpeg") << Done
+                                           << ".jpg" << QSize(8, 8) << true;
+    }
+    void showsWhatTheCameraSends()
+    {
+        QFETCH(TScriptedResponse, first);
+        QFETCH(TScriptedResponse, response);
+        QFETCH(QString, status);
+        QFETCH(QString, ext);
+        QFETCH(QSize, natural);
+        QFETCH(bool, linesShown);
+        QVERIFY(!response.Body.isEmpty());
+
+        if (!first.Body.isEmpty()) {
+            m_server->route(QStringLiteral("/cam.jpg"), first);
+            open();
+            QTRY_VERIFY_WITH_TIMEOUT(settled(m_window), 10000);
+            QCOMPARE(m_window->lblStatus->text(), Done);
+            m_server->route(QStringLiteral("/cam.jpg"), response);
+            m_window->mnuRefresh->trigger();
+        } else {
+            m_server->route(QStringLiteral("/cam.jpg"), response);
+            open();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(settled(m_window), 10000);
+
+        QCOMPARE(m_window->lblStatus->text(), status);
+        QCOMPARE(m_window->ImageExt, ext);
+        const TWebCamera* c = m_window->Camera();
+        QCOMPARE(QSize(c->ImageWidth, c->ImageHeight), natural);
+        if (natural.isEmpty()) {
+            QVERIFY(showsPlaceholder(m_window));
+        } else {
+            QCOMPARE(m_window->Image1->size(), natural);
+            QCOMPARE(m_window->Image1->Picture().Image().size(), natural);
+        }
+        QCOMPARE(m_window->lblDescription->text(), linesShown ? QStringLiteral("Harbour") : QString());
+        QCOMPARE(!m_window->lblDateTime->text().isEmpty(), linesShown);
+        QCOMPARE(m_server->lastRequest().header("Referer"), (m_server->url(QStringLiteral("/")).toUtf8()));
+        QCOMPARE(m_server->lastRequest().header("User-Agent"),
+                 QByteArray("Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)"));
+        // The downloaded file is gone, whatever its fate.
+        QVERIFY(!QFile::exists(m_window->HTTPGet1->FileName));
+    }
+
+    void tinyBodiesKeepThePicture_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("200-bytes") << QByteArray(200, 'x');
+        QTest::newRow("exactly-512-bytes-of-jpeg") << jpegOfSize(512);
+    }
+    void tinyBodiesKeepThePicture()
+    {
+        QFETCH(QByteArray, body);
+        m_server->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(jpegJfif(100, 80), "image/jpeg"));
+        open();
+        QTRY_VERIFY_WITH_TIMEOUT(settled(m_window), 10000);
+        const QString shownAt = m_window->lblDateTime->text();
+        m_server->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(body, "image/jpeg"));
+        m_window->mnuRefresh->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(m_server->requestCount() == 2 && settled(m_window), 10000);
+        QCOMPARE(m_window->lblStatus->text(), Error);
+        QCOMPARE(m_window->Image1->size(), QSize(100, 80));
+        QCOMPARE(m_window->Image1->Picture().Format(), TPicture::TFormat::Jpeg);
+        QCOMPARE(m_window->lblDescription->text(), QStringLiteral("Harbour"));
+        QCOMPARE(m_window->lblDateTime->text(), shownAt);
+        QVERIFY(!QFile::exists(m_window->HTTPGet1->FileName));
+    }
+
+    void unreachableCameraKeepsThePicture()
+    {
+        m_server->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(png(), "image/png"));
+        open();
+        QTRY_VERIFY_WITH_TIMEOUT(settled(m_window), 10000);
+        const quint16 port = m_server->port();
+        m_server->stop();
+        m_window->Camera()->SetURL(QStringLiteral("127.0.0.1:%1/cam.jpg").arg(port));
+        m_window->mnuRefresh->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->lblStatus->text(), Error, 10000);
+        QTRY_VERIFY(settled(m_window));
+        QCOMPARE(m_window->Image1->Picture().Format(), TPicture::TFormat::Png);
+    }
+
+    void layoutFollowsPictureAndScale_data()
+    {
+        QTest::addColumn<QSize>("natural");
+        QTest::addColumn<int>("scale");
+        QTest::addColumn<QRect>("imageArea");
+        QTest::addColumn<QSize>("window");
+        QTest::addColumn<int>("statusTop");
+        QTest::newRow("640x480-at-50") << QSize(640, 480) << 50 << QRect(5, 5, 320, 240) << QSize(330, 303) << 249;
+        QTest::newRow("100x80-at-100-centred") << QSize(100, 80) << 100 << QRect(65, 5, 100, 80) << QSize(230, 143)
+                                               << 89;
+        QTest::newRow("640x480-at-25") << QSize(640, 480) << 25 << QRect(35, 5, 160, 120) << QSize(230, 183) << 129;
+        QTest::newRow("stored-75") << QSize(640, 480) << 75 << QRect(5, 5, 480, 360) << QSize(490, 423) << 369;
+    }
+    void layoutFollowsPictureAndScale()
+    {
+        QFETCH(QSize, natural);
+        QFETCH(int, scale);
+        QFETCH(QRect, imageArea);
+        QFETCH(QSize, window);
+        QFETCH(int, statusTop);
+        m_server->route(QStringLiteral("/cam.jpg"),
+                        TScriptedResponse::ok(jpegJfif(natural.width(), natural.height()), "image/jpeg"));
+        open(1, scale);
+        QTRY_VERIFY_WITH_TIMEOUT(settled(m_window), 10000);
+        QCOMPARE(m_window->lblStatus->text(), Done);
+        QCOMPARE(m_window->Image1->geometry(), imageArea);
+        QCOMPARE(m_window->size(), window);
+        QCOMPARE(m_window->lblStatus->geometry(), QRect(5, statusTop, window.width() - 10, 16));
+        QCOMPARE(m_window->lblDescription->geometry(), QRect(5, statusTop + 16, window.width() - 10, 16));
+        QCOMPARE(m_window->lblDateTime->geometry(), QRect(5, statusTop + 32, window.width() - 10, 16));
+    }
+
+    void placeholderBeforeFirstPicture()
+    {
+        m_server->route(QStringLiteral("/cam.jpg"), stalled(jpegJfif(), 0));
+        open(1, 25);
+        QVERIFY(m_server->waitForStalled(1));
+        QVERIFY(showsPlaceholder(m_window));
+        QCOMPARE(m_window->size(), QSize(266, 319));
+        QCOMPARE(m_window->lblStatus->text(), Downloading);
+        QVERIFY(!m_window->TimerArmed());
+        QVERIFY(!m_window->Timer1->isActive());
+    }
+
+    void timerArmedAfterEachDownload_data()
+    {
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<bool>("fires");
+        QTest::addColumn<int>("ms");
+        QTest::newRow("every-minute") << 1 << true << 60000;
+        QTest::newRow("every-99-minutes") << 99 << true << 5940000;
+        QTest::newRow("manual-only") << 0 << false << 0;
+    }
+    void timerArmedAfterEachDownload()
+    {
+        QFETCH(int, interval);
+        QFETCH(bool, fires);
+        QFETCH(int, ms);
+        m_server->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(jpegJfif(), "image/jpeg"));
+        open(interval);
+        QTRY_VERIFY_WITH_TIMEOUT(settled(m_window), 10000);
+        QCOMPARE(m_window->Timer1->isActive(), fires);
+        QCOMPARE(m_window->Timer1->interval(), ms);
+        QCOMPARE(m_server->requestCount(), 1);
+        // A refresh fetches at once, whatever the interval.
+        QTest::keyClick(m_window, Qt::Key_F5);
+        QTRY_VERIFY_WITH_TIMEOUT(m_server->requestCount() == 2 && settled(m_window), 10000);
+        QCOMPARE(m_window->lblStatus->text(), Done);
+    }
+
+    void refreshDuringDownloadEndsItInErrorThenStartsAgain()
+    {
+        TStderrCapture trace;
+        m_server->route(QStringLiteral("/cam.jpg"), stalled(jpegJfif(320, 240), 2000));
+        open();
+        QVERIFY(m_server->waitForStalled(1));
+        QTRY_VERIFY(m_window->lblStatus->text().endsWith(QLatin1String("% downloaded")));
+        const QString firstFile = m_window->HTTPGet1->FileName;
+        QVERIFY(QFile::exists(firstFile));
+
+        m_server->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(png(), "image/png"));
+        QTest::keyClick(m_window, Qt::Key_F5);
+        QTRY_VERIFY_WITH_TIMEOUT(m_server->requestCount() == 2 && settled(m_window), 10000);
+
+        QCOMPARE(m_window->lblStatus->text(), Done);
+        QCOMPARE(m_window->ImageExt, QStringLiteral(".png"));
+        QVERIFY(!QFile::exists(firstFile));
+        const QStringList lines = trace.statusLines(QStringLiteral("Harbour"));
+        // The stopped download ends in the error state before the new one starts.
+        const qsizetype error = lines.indexOf(Error);
+        QVERIFY2(error > 0, qPrintable(lines.join(QLatin1Char('|'))));
+        QCOMPARE(lines.at(error - 1), Idle);
+        QCOMPARE(lines.mid(error + 1, 1), QStringList{Downloading});
+        QCOMPARE(lines.last(), Done);
+    }
+
+    void commandsInsideProgressReport_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("refresh") << "refresh";
+        QTest::newRow("scale-50") << "scale";
+        QTest::newRow("close") << "close";
+    }
+    void commandsInsideProgressReport()
+    {
+        QFETCH(QString, command);
+        TStderrCapture trace;
+        m_server->route(QStringLiteral("/cam.jpg"), dripping(jpegJfif(320, 240)));
+        open();
+        // The command is posted from inside the first progress report; the report's own event
+        // processing runs it there.
+        TfrmImage* w = m_window;
+        auto original = w->HTTPGet1->OnProgress;
+        QString fileDuringReport;
+        w->HTTPGet1->OnProgress = [&, w, original](QObject* sender, qint32 total, qint32 readed) {
+            if (fileDuringReport.isEmpty()) {
+                fileDuringReport = w->HTTPGet1->FileName;
+                m_server->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(png(), "image/png"));
+                if (command == QLatin1String("refresh"))
+                    QMetaObject::invokeMethod(w->mnuRefresh, &QAction::trigger, Qt::QueuedConnection);
+                else if (command == QLatin1String("scale"))
+                    QMetaObject::invokeMethod(w->mnuScale50, &QAction::trigger, Qt::QueuedConnection);
+                else
+                    QMetaObject::invokeMethod(w->mnuClose, &QAction::trigger, Qt::QueuedConnection);
+            }
+            original(sender, total, readed);
+        };
+
+        if (command == QLatin1String("close")) {
+            QTRY_VERIFY_WITH_TIMEOUT(!m_window, 10000);
+            QVERIFY(m_server->waitForIdle());
+            QVERIFY(!QFile::exists(fileDuringReport));
+            QCOMPARE(m_mainForm->Calls, QStringList{QStringLiteral("RemoveCameraWindow")});
+            // The window closed inside the first report, before it showed any progress; nothing
+            // of the stopped download reached it afterwards.
+            const QStringList lines = trace.statusLines(QStringLiteral("Harbour"));
+            QCOMPARE(lines.join(QLatin1Char('|')), QStringLiteral("Status: Idle|Status: Downloading..."));
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(settled(m_window) && m_window->lblStatus->text() == Done, 10000);
+        if (command == QLatin1String("refresh")) {
+            QCOMPARE(m_server->requestCount(), 2);
+            QCOMPARE(m_window->ImageExt, QStringLiteral(".png"));
+            QVERIFY(!QFile::exists(fileDuringReport));
+            QVERIFY(trace.statusLines(QStringLiteral("Harbour")).contains(Error));
+        } else {
+            QCOMPARE(m_server->requestCount(), 1);
+            QCOMPARE(m_window->Camera()->Scale, 50);
+            QCOMPARE(m_window->Image1->size(), QSize(160, 120));
+            QVERIFY(!trace.statusLines(QStringLiteral("Harbour")).contains(Error));
+        }
+    }
+
+    void closeDuringStalledDownloadRemovesFile()
+    {
+        TStderrCapture trace;
+        m_server->route(QStringLiteral("/cam.jpg"), stalled(jpegJfif(320, 240), 3000));
+        open();
+        QVERIFY(m_server->waitForStalled(1));
+        QTRY_VERIFY(m_window->lblStatus->text().endsWith(QLatin1String("% downloaded")));
+        const QString file = m_window->HTTPGet1->FileName;
+        const int linesBefore = trace.statusLines(QStringLiteral("Harbour")).size();
+        m_window->close();
+        QTRY_VERIFY(!m_window);
+        QVERIFY(m_server->waitForIdle());
+        QVERIFY(!QFile::exists(file));
+        QCOMPARE(trace.statusLines(QStringLiteral("Harbour")).size(), linesBefore);
+    }
+
+    void traceNamesCameraForEveryChange()
+    {
+        TStderrCapture trace;
+        m_server->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(jpegJfif(), "image/jpeg"));
+        open();
+        QTRY_VERIFY_WITH_TIMEOUT(settled(m_window), 10000);
+        const QStringList lines = trace.statusLines(QStringLiteral("Harbour"));
+        QVERIFY2(lines.size() >= 4, qPrintable(lines.join(QLatin1Char('|'))));
+        QCOMPARE(lines.first(), Idle);
+        QCOMPARE(lines.at(1), Downloading);
+        QVERIFY(lines.at(2).startsWith(QLatin1String("Status: ")) && lines.at(2).endsWith(QLatin1String("% downloaded")));
+        QCOMPARE(lines.last(), Done);
+        // A change is traced once: repeated texts are not changes.
+        for (qsizetype i = 1; i < lines.size(); ++i)
+            QVERIFY(lines.at(i) != lines.at(i - 1));
+    }
+};
+
+QTEST_MAIN(tst_fImageFetch)
+#include "tst_fImageFetch.moc"
