@@ -76,9 +76,8 @@ QList<QPoint> TilePositions(const QSize& picture, int barWidth, int barHeight, T
     return tiles;
 }
 
-QPoint CaptionPosition(int barWidth, int barHeight, int textLength, int textHeight,
-                       TVertAlignment alignment, TDirection direction, int offsetY,
-                       int bottomPictureHeight)
+QPoint CaptionPosition(int barWidth, int barHeight, int textLength, int textHeight, TVertAlignment alignment,
+                       TDirection direction, int offsetY, int bottomPictureHeight)
 {
     int x = RoundHalfEven((barWidth - textHeight) / 2.0 - 0.5);
     int y = 0;

@@ -32,9 +32,8 @@ QList<QPoint> TilePositions(const QSize& picture, int barWidth, int barHeight, T
 // the height of a bar picture that sits at the bottom (0 when there is none), so a bottom
 // caption stands above it. With dDownToUp the text runs upwards from the point and its cell
 // lies to the right of it; with dUpToDown it runs downwards and the cell lies to the left.
-QPoint CaptionPosition(int barWidth, int barHeight, int textLength, int textHeight,
-                       TVertAlignment alignment, TDirection direction, int offsetY,
-                       int bottomPictureHeight);
+QPoint CaptionPosition(int barWidth, int barHeight, int textLength, int textHeight, TVertAlignment alignment,
+                       TDirection direction, int offsetY, int bottomPictureHeight);
 
 // The item row less the bar's band and the space beside it (only for rows that carry the band),
 // less 10 pixels at the right end with short separator lines.

@@ -26,8 +26,7 @@ int SeparatorHeight(bool hasText, TBcMenuStyle effectiveStyle)
     return effectiveStyle == TBcMenuStyle::msWindowsXP ? 9 : 12;
 }
 
-void MeasureBeforeHandlers(const TMeasureItem& item, TBcMenuStyle effectiveStyle, int& width,
-                           int& height)
+void MeasureBeforeHandlers(const TMeasureItem& item, TBcMenuStyle effectiveStyle, int& width, int& height)
 {
     if (item.separator) {
         height = SeparatorHeight(!SeparatorText(item.enabled, item.hint).isEmpty(), effectiveStyle);

@@ -43,8 +43,7 @@ struct TMeasureItem
 // Before the measure handler and the draw module: separators get their fixed height; other items
 // get 15 more width for the check-mark column when neither the menu nor the item has a picture,
 // and in the msWindowsXP look an even height and 2 more width.
-void MeasureBeforeHandlers(const TMeasureItem& item, TBcMenuStyle effectiveStyle, int& width,
-                           int& height);
+void MeasureBeforeHandlers(const TMeasureItem& item, TBcMenuStyle effectiveStyle, int& width, int& height);
 
 struct TMeasureBar
 {

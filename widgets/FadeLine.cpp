@@ -15,8 +15,8 @@ QRgb FadePixel(QRgb background, const QColor& colour, int k, int fadeWidth)
     return qRgb(r, g, b);
 }
 
-void FadeLine(QImage& image, int y, int left, int right, int fadeWidth, const QColor& colour,
-              int gapLeft, int gapRight)
+void FadeLine(QImage& image, int y, int left, int right, int fadeWidth, const QColor& colour, int gapLeft,
+              int gapRight)
 {
     if (y < 0 || y >= image.height())
         return;

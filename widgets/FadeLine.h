@@ -16,5 +16,5 @@ QRgb FadePixel(QRgb background, const QColor& colour, int k, int fadeWidth);
 // It is two halves: left .. gapLeft fades in at its left end, gapRight .. right fades out at
 // its right end; between them (the text of a separator) nothing is drawn. A plain line passes
 // its middle as both gap ends. Pixels outside the image are skipped.
-void FadeLine(QImage& image, int y, int left, int right, int fadeWidth, const QColor& colour,
-              int gapLeft, int gapRight);
+void FadeLine(QImage& image, int y, int left, int right, int fadeWidth, const QColor& colour, int gapLeft,
+              int gapRight);

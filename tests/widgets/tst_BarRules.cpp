@@ -70,15 +70,16 @@ void tst_BarRules::picturePosition_data()
     QTest::addColumn<QPoint>("expected");
 
     // Bar 21 x 101, picture 10 x 16.
-    QTest::newRow("left-top") << THorzAlignment::haLeft << TVertAlignment::vaTop << QPoint(0, 0) << QPoint(0, 0);
-    QTest::newRow("left-top-offsets") << THorzAlignment::haLeft << TVertAlignment::vaTop << QPoint(2, 3)
-                                      << QPoint(2, 3);
+    QTest::newRow("left-top") << THorzAlignment::haLeft << TVertAlignment::vaTop << QPoint(0, 0)
+                              << QPoint(0, 0);
+    QTest::newRow("left-top-offsets")
+        << THorzAlignment::haLeft << TVertAlignment::vaTop << QPoint(2, 3) << QPoint(2, 3);
     QTest::newRow("right-bottom") << THorzAlignment::haRight << TVertAlignment::vaBottom << QPoint(0, 0)
                                   << QPoint(11, 85);
-    QTest::newRow("right-bottom-offsets") << THorzAlignment::haRight << TVertAlignment::vaBottom << QPoint(-1, -4)
-                                          << QPoint(10, 81);
-    QTest::newRow("centre-middle-truncates") << THorzAlignment::haCenter << TVertAlignment::vaMiddle << QPoint(0, 0)
-                                             << QPoint(5, 42);
+    QTest::newRow("right-bottom-offsets")
+        << THorzAlignment::haRight << TVertAlignment::vaBottom << QPoint(-1, -4) << QPoint(10, 81);
+    QTest::newRow("centre-middle-truncates")
+        << THorzAlignment::haCenter << TVertAlignment::vaMiddle << QPoint(0, 0) << QPoint(5, 42);
     QTest::newRow("centre-bottom-default-picture")
         << THorzAlignment::haCenter << TVertAlignment::vaBottom << QPoint(1, 0) << QPoint(6, 85);
 }
@@ -128,10 +129,12 @@ void tst_BarRules::tilesCoverTheBar()
     const QList<QPoint> tiles =
         TilePositions(QSize(10, 10), 21, 25, THorzAlignment::haRight, TVertAlignment::vaTop, 0, 0);
 
-    const QList<QPoint> expected = {QPoint(-9, 0),  QPoint(1, 0),  QPoint(11, 0),  QPoint(-9, 10), QPoint(1, 10),
-                                    QPoint(11, 10), QPoint(-9, 20), QPoint(1, 20), QPoint(11, 20)};
+    const QList<QPoint> expected = {QPoint(-9, 0),  QPoint(1, 0),  QPoint(11, 0),
+                                    QPoint(-9, 10), QPoint(1, 10), QPoint(11, 10),
+                                    QPoint(-9, 20), QPoint(1, 20), QPoint(11, 20)};
     QCOMPARE(tiles, expected);
-    QVERIFY(TilePositions(QSize(0, 10), 21, 25, THorzAlignment::haLeft, TVertAlignment::vaTop, 0, 0).isEmpty());
+    QVERIFY(
+        TilePositions(QSize(0, 10), 21, 25, THorzAlignment::haLeft, TVertAlignment::vaTop, 0, 0).isEmpty());
 }
 
 void tst_BarRules::captionPosition_data()
@@ -144,22 +147,24 @@ void tst_BarRules::captionPosition_data()
     QTest::addColumn<QPoint>("expected");
 
     // Bar height 200, caption 150 long, OffsetY 6.
-    QTest::newRow("tray-bottom-upwards") << 21 << 22 << TVertAlignment::vaBottom << TDirection::dDownToUp << 0
-                                         << QPoint(-1, 194);
-    QTest::newRow("bottom-above-picture") << 21 << 22 << TVertAlignment::vaBottom << TDirection::dDownToUp << 16
-                                          << QPoint(-1, 178);
-    QTest::newRow("top-upwards") << 21 << 22 << TVertAlignment::vaTop << TDirection::dDownToUp << 0 << QPoint(-1, 156);
-    QTest::newRow("middle-half-to-even") << 21 << 22 << TVertAlignment::vaMiddle << TDirection::dDownToUp << 0
-                                         << QPoint(-1, 174);
-    QTest::newRow("bottom-downwards") << 21 << 22 << TVertAlignment::vaBottom << TDirection::dUpToDown << 0
-                                      << QPoint(22, 44);
+    QTest::newRow("tray-bottom-upwards")
+        << 21 << 22 << TVertAlignment::vaBottom << TDirection::dDownToUp << 0 << QPoint(-1, 194);
+    QTest::newRow("bottom-above-picture")
+        << 21 << 22 << TVertAlignment::vaBottom << TDirection::dDownToUp << 16 << QPoint(-1, 178);
+    QTest::newRow("top-upwards") << 21 << 22 << TVertAlignment::vaTop << TDirection::dDownToUp << 0
+                                 << QPoint(-1, 156);
+    QTest::newRow("middle-half-to-even")
+        << 21 << 22 << TVertAlignment::vaMiddle << TDirection::dDownToUp << 0 << QPoint(-1, 174);
+    QTest::newRow("bottom-downwards")
+        << 21 << 22 << TVertAlignment::vaBottom << TDirection::dUpToDown << 0 << QPoint(22, 44);
     QTest::newRow("top-downwards") << 21 << 22 << TVertAlignment::vaTop << TDirection::dUpToDown << 0
                                    << QPoint(22, 6);
-    QTest::newRow("x-whole") << 32 << 17 << TVertAlignment::vaTop << TDirection::dDownToUp << 0 << QPoint(7, 156);
-    QTest::newRow("x-half-up-to-even") << 32 << 16 << TVertAlignment::vaTop << TDirection::dDownToUp << 0
-                                       << QPoint(8, 156);
-    QTest::newRow("x-half-down-to-even") << 32 << 18 << TVertAlignment::vaTop << TDirection::dDownToUp << 0
-                                         << QPoint(6, 156);
+    QTest::newRow("x-whole") << 32 << 17 << TVertAlignment::vaTop << TDirection::dDownToUp << 0
+                             << QPoint(7, 156);
+    QTest::newRow("x-half-up-to-even")
+        << 32 << 16 << TVertAlignment::vaTop << TDirection::dDownToUp << 0 << QPoint(8, 156);
+    QTest::newRow("x-half-down-to-even")
+        << 32 << 18 << TVertAlignment::vaTop << TDirection::dDownToUp << 0 << QPoint(6, 156);
 }
 
 void tst_BarRules::captionPosition()
@@ -170,7 +175,8 @@ void tst_BarRules::captionPosition()
     QFETCH(TDirection, direction);
     QFETCH(int, bottomPicture);
     QFETCH(QPoint, expected);
-    QCOMPARE(CaptionPosition(barWidth, 200, 150, textHeight, alignment, direction, 6, bottomPicture), expected);
+    QCOMPARE(CaptionPosition(barWidth, 200, 150, textHeight, alignment, direction, 6, bottomPicture),
+             expected);
 }
 
 void tst_BarRules::itemArea_data()
@@ -184,8 +190,8 @@ void tst_BarRules::itemArea_data()
     QTest::newRow("left-band") << true << TSide::sLeft << TSeparatorStyle::ssNormal << QRect(25, 10, 78, 18);
     QTest::newRow("right-band") << true << TSide::sRight << TSeparatorStyle::ssNormal << QRect(3, 10, 78, 18);
     QTest::newRow("no-band") << false << TSide::sLeft << TSeparatorStyle::ssNormal << QRect(3, 10, 100, 18);
-    QTest::newRow("short-lines-take-ten-more") << true << TSide::sLeft << TSeparatorStyle::ssShortLine
-                                               << QRect(25, 10, 68, 18);
+    QTest::newRow("short-lines-take-ten-more")
+        << true << TSide::sLeft << TSeparatorStyle::ssShortLine << QRect(25, 10, 68, 18);
 }
 
 void tst_BarRules::itemArea()
@@ -247,24 +253,24 @@ void tst_BarRules::measureBeforeHandlers_data()
     const auto xp = TBcMenuStyle::msWindowsXP;
     QTest::newRow("separator-plain") << true << true << QString() << false << false << false << standard
                                      << QSize(100, 12);
-    QTest::newRow("separator-plain-xp") << true << true << QString() << false << false << false << xp
-                                        << QSize(100, 9);
-    QTest::newRow("separator-with-hint") << true << true << "Cameras" << false << false << false << xp
-                                         << QSize(100, 14);
-    QTest::newRow("separator-disabled-hides-hint") << true << false << "Cameras" << false << false << false
-                                                   << standard << QSize(100, 12);
+    QTest::newRow("separator-plain-xp")
+        << true << true << QString() << false << false << false << xp << QSize(100, 9);
+    QTest::newRow("separator-with-hint")
+        << true << true << "Cameras" << false << false << false << xp << QSize(100, 14);
+    QTest::newRow("separator-disabled-hides-hint")
+        << true << false << "Cameras" << false << false << false << standard << QSize(100, 12);
     QTest::newRow("item-no-pictures-gets-check-column")
         << false << true << QString() << false << false << false << standard << QSize(115, 17);
-    QTest::newRow("item-menu-images") << false << true << QString() << true << false << false << standard
-                                      << QSize(100, 17);
+    QTest::newRow("item-menu-images")
+        << false << true << QString() << true << false << false << standard << QSize(100, 17);
     QTest::newRow("item-own-bitmap") << false << true << QString() << false << true << false << standard
                                      << QSize(100, 17);
-    QTest::newRow("item-xp-even-height") << false << true << QString() << true << false << false << xp
-                                         << QSize(102, 18);
-    QTest::newRow("item-xp-no-pictures") << false << true << QString() << false << false << false << xp
-                                         << QSize(117, 18);
-    QTest::newRow("main-menu-top-level-unchanged") << false << true << QString() << false << false << true << xp
-                                                   << QSize(100, 17);
+    QTest::newRow("item-xp-even-height")
+        << false << true << QString() << true << false << false << xp << QSize(102, 18);
+    QTest::newRow("item-xp-no-pictures")
+        << false << true << QString() << false << false << false << xp << QSize(117, 18);
+    QTest::newRow("main-menu-top-level-unchanged")
+        << false << true << QString() << false << false << true << xp << QSize(100, 17);
 }
 
 void tst_BarRules::measureBeforeHandlers()
@@ -302,16 +308,20 @@ void tst_BarRules::measureAfterHandlers_data()
     QTest::addColumn<int>("expectedBarHeight");
 
     // Width 100, height 18, bar 21 + 1.
-    QTest::newRow("first-column-gets-bar") << TSeparatorStyle::ssNormal << true << true << false << true << 122 << 0;
-    QTest::newRow("recalculating-adds-height") << TSeparatorStyle::ssNormal << true << true << true << true << 122
-                                               << 18;
-    QTest::newRow("invisible-item-adds-no-height") << TSeparatorStyle::ssNormal << true << true << true << false
-                                                   << 122 << 0;
-    QTest::newRow("second-column-nothing") << TSeparatorStyle::ssNormal << true << false << true << true << 100 << 0;
-    QTest::newRow("hidden-bar-nothing") << TSeparatorStyle::ssNormal << false << true << true << true << 100 << 0;
-    QTest::newRow("short-lines-ten-more") << TSeparatorStyle::ssShortLine << false << true << false << true << 110
-                                          << 0;
-    QTest::newRow("short-lines-and-bar") << TSeparatorStyle::ssShortLine << true << true << false << true << 132 << 0;
+    QTest::newRow("first-column-gets-bar")
+        << TSeparatorStyle::ssNormal << true << true << false << true << 122 << 0;
+    QTest::newRow("recalculating-adds-height")
+        << TSeparatorStyle::ssNormal << true << true << true << true << 122 << 18;
+    QTest::newRow("invisible-item-adds-no-height")
+        << TSeparatorStyle::ssNormal << true << true << true << false << 122 << 0;
+    QTest::newRow("second-column-nothing")
+        << TSeparatorStyle::ssNormal << true << false << true << true << 100 << 0;
+    QTest::newRow("hidden-bar-nothing")
+        << TSeparatorStyle::ssNormal << false << true << true << true << 100 << 0;
+    QTest::newRow("short-lines-ten-more")
+        << TSeparatorStyle::ssShortLine << false << true << false << true << 110 << 0;
+    QTest::newRow("short-lines-and-bar")
+        << TSeparatorStyle::ssShortLine << true << true << false << true << 132 << 0;
 }
 
 void tst_BarRules::measureAfterHandlers()
@@ -374,11 +384,12 @@ void tst_BarRules::fadeLine_data()
     QTest::addColumn<QList<int>>("expected");
 
     // Ten pixels of white under a black line; -1 marks a pixel left alone.
-    QTest::newRow("plain-fades-both-ends") << 4 << 5 << 5 << QList<int>{255, 192, 128, 64, 0, 0, 64, 128, 192, 255};
+    QTest::newRow("plain-fades-both-ends")
+        << 4 << 5 << 5 << QList<int>{255, 192, 128, 64, 0, 0, 64, 128, 192, 255};
     QTest::newRow("gap-for-text") << 4 << 3 << 7 << QList<int>{255, 192, 128, -1, -1, -1, -1, 128, 192, 255};
     QTest::newRow("no-fade-width-is-solid") << 0 << 5 << 5 << QList<int>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    QTest::newRow("fade-wider-than-halves") << 8 << 5 << 5
-                                            << QList<int>{255, 224, 192, 160, 128, 128, 160, 192, 224, 255};
+    QTest::newRow("fade-wider-than-halves")
+        << 8 << 5 << 5 << QList<int>{255, 224, 192, 160, 128, 128, 160, 192, 224, 255};
 }
 
 void tst_BarRules::fadeLine()

@@ -101,13 +101,18 @@ void tst_GradientFill::diagonalCorners_data()
     QTest::addColumn<QColor>("expected");
 
     // 4 x 4 from black to (200, 100, 40): t = trunc((y/4 + x/4) * 512), component = d * t / 1024.
-    QTest::newRow("lr-top-left-is-start") << TGradientStyle::gsDiagonalLeftRight << QPoint(0, 0) << QColor(0, 0, 0);
-    QTest::newRow("lr-top-right") << TGradientStyle::gsDiagonalLeftRight << QPoint(3, 0) << QColor(75, 37, 15);
-    QTest::newRow("lr-bottom-right") << TGradientStyle::gsDiagonalLeftRight << QPoint(3, 3) << QColor(150, 75, 30);
+    QTest::newRow("lr-top-left-is-start")
+        << TGradientStyle::gsDiagonalLeftRight << QPoint(0, 0) << QColor(0, 0, 0);
+    QTest::newRow("lr-top-right") << TGradientStyle::gsDiagonalLeftRight << QPoint(3, 0)
+                                  << QColor(75, 37, 15);
+    QTest::newRow("lr-bottom-right") << TGradientStyle::gsDiagonalLeftRight << QPoint(3, 3)
+                                     << QColor(150, 75, 30);
     QTest::newRow("lr-middle") << TGradientStyle::gsDiagonalLeftRight << QPoint(1, 2) << QColor(75, 37, 15);
-    QTest::newRow("rl-top-right-is-start") << TGradientStyle::gsDiagonalRightLeft << QPoint(3, 0) << QColor(0, 0, 0);
+    QTest::newRow("rl-top-right-is-start")
+        << TGradientStyle::gsDiagonalRightLeft << QPoint(3, 0) << QColor(0, 0, 0);
     QTest::newRow("rl-top-left") << TGradientStyle::gsDiagonalRightLeft << QPoint(0, 0) << QColor(75, 37, 15);
-    QTest::newRow("rl-bottom-left") << TGradientStyle::gsDiagonalRightLeft << QPoint(0, 3) << QColor(150, 75, 30);
+    QTest::newRow("rl-bottom-left") << TGradientStyle::gsDiagonalRightLeft << QPoint(0, 3)
+                                    << QColor(150, 75, 30);
 }
 
 void tst_GradientFill::diagonalCorners()
@@ -136,8 +141,10 @@ void tst_GradientFill::equalColoursFillExactlyTheRectangle()
 void tst_GradientFill::emptyHeightDrawsNothing()
 {
     QImage image = Marked(10, 10);
-    GradientFill(image, QRect(0, 5, 10, 0), QColor(0, 0, 0), QColor(255, 255, 255), TGradientStyle::gsVertical);
-    GradientFill(image, QRect(0, 5, 10, -3), QColor(0, 0, 0), QColor(255, 255, 255), TGradientStyle::gsHorizontal);
+    GradientFill(image, QRect(0, 5, 10, 0), QColor(0, 0, 0), QColor(255, 255, 255),
+                 TGradientStyle::gsVertical);
+    GradientFill(image, QRect(0, 5, 10, -3), QColor(0, 0, 0), QColor(255, 255, 255),
+                 TGradientStyle::gsHorizontal);
 
     QCOMPARE(image, Marked(10, 10));
 }
@@ -157,7 +164,8 @@ void tst_GradientFill::horizontalOnePixelHighDrawsOneRow()
 void tst_GradientFill::rectangleBeyondImageIsClipped()
 {
     QImage image = Marked(6, 6);
-    GradientFill(image, QRect(-4, -4, 20, 20), QColor(0, 0, 0), QColor(40, 40, 40), TGradientStyle::gsVertical);
+    GradientFill(image, QRect(-4, -4, 20, 20), QColor(0, 0, 0), QColor(40, 40, 40),
+                 TGradientStyle::gsVertical);
 
     // Row 0 of the image is row 4 of the gradient: 40 * 4 / 20 = 8.
     QCOMPARE(image.pixel(0, 0), qRgb(8, 8, 8));

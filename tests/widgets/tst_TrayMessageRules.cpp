@@ -27,8 +27,8 @@ QString ShiftName(TShiftState shift)
 {
     QStringList parts;
     const std::pair<TShiftFlag, const char*> names[] = {
-        {TShiftFlag::ssShift, "shift"}, {TShiftFlag::ssAlt, "alt"},     {TShiftFlag::ssCtrl, "ctrl"},
-        {TShiftFlag::ssLeft, "left"},   {TShiftFlag::ssRight, "right"}, {TShiftFlag::ssMiddle, "middle"},
+        {TShiftFlag::ssShift, "shift"},  {TShiftFlag::ssAlt, "alt"},     {TShiftFlag::ssCtrl, "ctrl"},
+        {TShiftFlag::ssLeft, "left"},    {TShiftFlag::ssRight, "right"}, {TShiftFlag::ssMiddle, "middle"},
         {TShiftFlag::ssDouble, "double"}};
     for (const auto& [flag, name] : names)
         if (shift.testFlag(flag))
@@ -47,7 +47,8 @@ struct TRecorder
         const auto buttonEvent = [this](const char* what) {
             return [this, what](TMouseButton button, TShiftState shift, QPoint pos) {
                 lastPos = pos;
-                log << QStringLiteral("%1 %2 %3").arg(QLatin1String(what), ButtonName(button), ShiftName(shift));
+                log << QStringLiteral("%1 %2 %3")
+                           .arg(QLatin1String(what), ButtonName(button), ShiftName(shift));
             };
         };
         TTrayMessageRules::TActions actions;
@@ -98,9 +99,9 @@ void tst_TrayMessageRules::messageSequences_data()
     QTest::newRow("second-release-no-second-click")
         << Messages{M::LButtonDown, M::LButtonUp, M::LButtonUp}
         << QStringList{"down L left", "click L left", "up L left", "up L left"};
-    QTest::newRow("double-click")
-        << Messages{M::LButtonDown, M::LButtonUp, M::LButtonDblClk, M::LButtonUp}
-        << QStringList{"down L left", "click L left", "up L left", "dblclick", "down L double", "up L left"};
+    QTest::newRow("double-click") << Messages{M::LButtonDown, M::LButtonUp, M::LButtonDblClk, M::LButtonUp}
+                                  << QStringList{"down L left", "click L left",  "up L left",
+                                                 "dblclick",    "down L double", "up L left"};
     QTest::newRow("right-double-click-is-no-dblclick")
         << Messages{M::RButtonDblClk, M::RButtonUp} << QStringList{"down R double", "up R right"};
     QTest::newRow("middle-never-clicks") << Messages{M::MButtonDown, M::MButtonUp, M::MButtonDblClk}
@@ -130,7 +131,8 @@ void tst_TrayMessageRules::keysAndPositionPassThrough()
     rules.Handle(TTrayMouseMessage::RButtonDown, keys, QPoint(640, 790));
     rules.Handle(TTrayMouseMessage::RButtonUp, keys, QPoint(641, 791));
 
-    QCOMPARE(recorder.log, (QStringList{"down R shift+ctrl+right", "click R shift+ctrl+right", "up R shift+ctrl+right"}));
+    QCOMPARE(recorder.log,
+             (QStringList{"down R shift+ctrl+right", "click R shift+ctrl+right", "up R shift+ctrl+right"}));
     QCOMPARE(recorder.lastPos, QPoint(641, 791));
 }
 
@@ -188,7 +190,8 @@ void tst_TrayMessageRules::tipText_data()
     QTest::addColumn<QString>("expected");
 
     const QString long70 = QString(70, QLatin1Char('a'));
-    QTest::newRow("plain") << "Vrel Web Camera" << "Vrel Web Camera";
+    QTest::newRow("plain") << "Vrel Web Camera"
+                           << "Vrel Web Camera";
     QTest::newRow("empty") << QString() << QString();
     QTest::newRow("short-part-only") << QString("Vrel Web Camera|" + long70) << "Vrel Web Camera";
     QTest::newRow("long-cut-to-63") << long70 << QString(63, QLatin1Char('a'));
@@ -196,8 +199,9 @@ void tst_TrayMessageRules::tipText_data()
     QTest::newRow("long-short-part-cut") << QString(long70 + "|tail") << QString(63, QLatin1Char('a'));
     QTest::newRow("bar-first-gives-empty") << "|long part" << QString();
     // A character outside the basic plane must not be split into half a surrogate pair.
-    QTest::newRow("surrogate-pair-at-cut") << QString(QString(62, QLatin1Char('c')) + QString::fromUtf8("\xF0\x9F\x93\xB7"))
-                                           << QString(62, QLatin1Char('c'));
+    QTest::newRow("surrogate-pair-at-cut")
+        << QString(QString(62, QLatin1Char('c')) + QString::fromUtf8("\xF0\x9F\x93\xB7"))
+        << QString(62, QLatin1Char('c'));
 }
 
 void tst_TrayMessageRules::tipText()
