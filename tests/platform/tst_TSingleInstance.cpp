@@ -1,0 +1,270 @@
+#include "platform/TSingleInstance.h"
+
+#include <QLocalSocket>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdio>
+
+#include <signal.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const ModeEnv = "VREL_TEST_INSTANCE_MODE";
+const QString TestName = QStringLiteral("VrelInstanceTest");
+
+// Child-process modes of this test program:
+//   hold    take the lock (and listen), print "first" or "second", then wait for stdin to close
+//   notify  send the message named in VREL_TEST_MESSAGE, print "delivered" or "nobody"
+int runChild(const QByteArray& mode, int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    TSingleInstance instance(TestName);
+    if (mode == "hold") {
+        const bool first = instance.Acquire();
+        TInstanceServer server;
+        QString error;
+        if (first && !server.Listen(instance.ServerName(), &error))
+            return 3;
+        std::printf(first ? "first\n" : "second\n");
+        std::fflush(stdout);
+        char line[16];
+        while (std::fgets(line, sizeof line, stdin)) {
+        }
+        return 0;
+    }
+    const QByteArray name = qgetenv("VREL_TEST_MESSAGE");
+    TInstanceMessage message = TInstanceMessage::ShowAbout;
+    if (name == "WM_SHOWOPTIONS")
+        message = TInstanceMessage::ShowOptions;
+    else if (name == "WM_QUITREQUEST")
+        message = TInstanceMessage::QuitRequest;
+    std::printf("sending\n");
+    std::fflush(stdout);
+    const bool delivered = NotifyRunningInstance(instance, message) == TNotifyResult::Delivered;
+    std::printf(delivered ? "delivered\n" : "nobody\n");
+    return 0;
+}
+
+} // namespace
+
+class tst_TSingleInstance : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_runtime;
+
+    void startChild(QProcess& process, const QByteArray& mode, const QByteArray& message = QByteArray())
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(ModeEnv, QString::fromLatin1(mode));
+        env.insert("VREL_TEST_MESSAGE", QString::fromLatin1(message));
+        process.setProcessEnvironment(env);
+        process.start(QCoreApplication::applicationFilePath(), QStringList());
+        QVERIFY(process.waitForStarted());
+    }
+
+    // Whether the child ended normally; it may have ended while the event loop ran.
+    static bool finishedCleanly(QProcess& process)
+    {
+        if (process.state() != QProcess::NotRunning)
+            process.waitForFinished(20000);
+        return process.state() == QProcess::NotRunning && process.exitStatus() == QProcess::NormalExit &&
+               process.exitCode() == 0;
+    }
+
+    static QByteArray readLine(QProcess& process)
+    {
+        while (!process.canReadLine()) {
+            if (!process.waitForReadyRead(20000))
+                return QByteArray();
+        }
+        return process.readLine().trimmed();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY(m_runtime.isValid());
+        qputenv("XDG_RUNTIME_DIR", m_runtime.path().toUtf8());
+    }
+
+    void oneHolderAtATime()
+    {
+        auto first = std::make_unique<TSingleInstance>(TestName);
+        TSingleInstance second(TestName);
+        QVERIFY(first->Acquire());
+        QVERIFY(first->HoldsLock());
+        QVERIFY(!second.Acquire());
+        QVERIFY(second.IsHeldElsewhere());
+        first.reset();
+        QVERIFY(!second.IsHeldElsewhere());
+        QVERIFY(second.Acquire());
+        QVERIFY(QFileInfo(second.LockPath()).dir() == QDir(m_runtime.path()));
+    }
+
+    void simultaneousStartsYieldOneHolder()
+    {
+        constexpr int Copies = 6;
+        std::vector<std::unique_ptr<QProcess>> copies;
+        for (int i = 0; i < Copies; ++i) {
+            copies.push_back(std::make_unique<QProcess>());
+            startChild(*copies.back(), "hold");
+        }
+        QStringList answers;
+        for (auto& copy : copies)
+            answers.append(QString::fromLatin1(readLine(*copy)));
+        QCOMPARE(answers.count("first"), 1);
+        QCOMPARE(answers.count("second"), Copies - 1);
+        for (auto& copy : copies) {
+            copy->closeWriteChannel();
+            QVERIFY(finishedCleanly(*copy));
+        }
+    }
+
+    // The kernel drops a dead copy's lock; its socket file stays behind and must not stop
+    // the next copy from listening and being reached.
+    void killedHolderBlocksNothing()
+    {
+        QProcess holder;
+        startChild(holder, "hold");
+        QCOMPARE(readLine(holder), QByteArray("first"));
+        TSingleInstance instance(TestName);
+        QVERIFY(!instance.Acquire());
+        ::kill(static_cast<pid_t>(holder.processId()), SIGKILL);
+        QVERIFY(holder.waitForFinished());
+        QVERIFY(QFileInfo::exists(instance.ServerName()));
+
+        QVERIFY(instance.Acquire());
+        TInstanceServer server;
+        QString error;
+        QVERIFY2(server.Listen(instance.ServerName(), &error), qPrintable(error));
+        QSignalSpy received(&server, &TInstanceServer::MessageReceived);
+        QProcess sender;
+        startChild(sender, "notify", "WM_SHOWOPTIONS");
+        QVERIFY(received.wait());
+        QCOMPARE(received.first().first().value<TInstanceMessage>(), TInstanceMessage::ShowOptions);
+        QVERIFY(finishedCleanly(sender));
+        QVERIFY(sender.readAll().contains("delivered"));
+    }
+
+    void postedMessagesArrive_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<TInstanceMessage>("message");
+        QTest::newRow("about") << QByteArray("WM_SHOWABOUT") << TInstanceMessage::ShowAbout;
+        QTest::newRow("options") << QByteArray("WM_SHOWOPTIONS") << TInstanceMessage::ShowOptions;
+    }
+    void postedMessagesArrive()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(TInstanceMessage, message);
+        TSingleInstance instance(TestName);
+        QVERIFY(instance.Acquire());
+        TInstanceServer server;
+        QString error;
+        QVERIFY(server.Listen(instance.ServerName(), &error));
+        QSignalSpy received(&server, &TInstanceServer::MessageReceived);
+        QProcess sender;
+        startChild(sender, "notify", name);
+        QVERIFY(received.wait());
+        QCOMPARE(received.size(), 1);
+        QCOMPARE(received.first().first().value<TInstanceMessage>(), message);
+        QVERIFY(finishedCleanly(sender));
+    }
+
+    void quitRequestWaitsForItsHandler()
+    {
+        TSingleInstance instance(TestName);
+        QVERIFY(instance.Acquire());
+        TInstanceServer server;
+        QString error;
+        QVERIFY(server.Listen(instance.ServerName(), &error));
+        QProcess sender;
+        bool handled = false;
+        bool senderRanDuringHandler = false;
+        connect(&server, &TInstanceServer::MessageReceived, this, [&](TInstanceMessage message) {
+            QCOMPARE(message, TInstanceMessage::QuitRequest);
+            // A sender that did not wait would be gone long before this.
+            senderRanDuringHandler = sender.state() == QProcess::Running && !sender.waitForFinished(500);
+            handled = true;
+        });
+        startChild(sender, "notify", "WM_QUITREQUEST");
+        QTRY_VERIFY_WITH_TIMEOUT(handled, 20000);
+        QVERIFY2(senderRanDuringHandler, "the sender ended before its request was handled");
+        QVERIFY(finishedCleanly(sender));
+        QVERIFY(sender.readAll().contains("delivered"));
+    }
+
+    void quitRequestReturnsWhenTheRunningCopyDies()
+    {
+        QProcess holder;
+        startChild(holder, "hold");
+        QCOMPARE(readLine(holder), QByteArray("first"));
+        QProcess sender;
+        startChild(sender, "notify", "WM_QUITREQUEST");
+        QCOMPARE(readLine(sender), QByteArray("sending"));
+        // The holder never handles messages: its loop does not run.
+        QVERIFY(sender.state() == QProcess::Running && !sender.waitForFinished(500));
+        ::kill(static_cast<pid_t>(holder.processId()), SIGKILL);
+        QVERIFY(holder.waitForFinished());
+        QVERIFY(finishedCleanly(sender));
+        QCOMPARE(sender.exitCode(), 0);
+    }
+
+    void nobodyToTellEndsAtOnce()
+    {
+        QProcess sender;
+        startChild(sender, "notify", "WM_SHOWABOUT");
+        QVERIFY(finishedCleanly(sender));
+        QVERIFY(sender.readAll().contains("nobody"));
+    }
+
+    void strangeRequestsAreDropped_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::newRow("unknown-word") << QByteArray("WM_FORMAT_DISK\n");
+        QTest::newRow("endless-line") << QByteArray(4096, 'x');
+        QTest::newRow("binary") << QByteArray("\0\1\2\n", 4);
+    }
+    void strangeRequestsAreDropped()
+    {
+        QFETCH(QByteArray, request);
+        TSingleInstance instance(TestName);
+        QVERIFY(instance.Acquire());
+        TInstanceServer server;
+        QString error;
+        QVERIFY(server.Listen(instance.ServerName(), &error));
+        QSignalSpy received(&server, &TInstanceServer::MessageReceived);
+
+        QLocalSocket stranger;
+        stranger.connectToServer(instance.ServerName());
+        QVERIFY(stranger.waitForConnected());
+        stranger.write(request);
+        QVERIFY(stranger.waitForBytesWritten());
+        QTRY_COMPARE_WITH_TIMEOUT(stranger.state(), QLocalSocket::UnconnectedState, 10000);
+
+        QProcess sender;
+        startChild(sender, "notify", "WM_SHOWABOUT");
+        QVERIFY(received.wait());
+        QCOMPARE(received.size(), 1);
+        QCOMPARE(received.first().first().value<TInstanceMessage>(), TInstanceMessage::ShowAbout);
+        QVERIFY(finishedCleanly(sender));
+    }
+};
+
+int main(int argc, char* argv[])
+{
+    const QByteArray mode = qgetenv(ModeEnv);
+    if (!mode.isEmpty())
+        return runChild(mode, argc, argv);
+    QCoreApplication app(argc, argv);
+    qRegisterMetaType<TInstanceMessage>();
+    tst_TSingleInstance test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_TSingleInstance.moc"
