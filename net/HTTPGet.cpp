@@ -43,6 +43,7 @@ void THTTPGet::StartDownload()
 
     auto link = std::make_shared<THTTPGetLink>();
     link->Owner = this;
+    link->ProgressWanted.store(bool(OnProgress));
     auto* worker = new THTTPGetThread(link, std::move(snapshot), m_clientFactory);
     m_link = std::move(link);
     worker->start();

@@ -3,6 +3,7 @@
 #include "net/HTTPGet.h"
 #include "net/TCurlHttpClient.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMetaObject>
 #include <QtGlobal>
@@ -14,6 +15,9 @@
 namespace {
 
 std::atomic<int> g_liveWorkers{0};
+
+constexpr qint64 ProbeIntervalMs = 100;
+constexpr int ProbePieces = 64;
 
 bool isDecimal(const QByteArray& text)
 {
@@ -248,6 +252,9 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
 
     qint32 total = 0;
     char buffer[ChunkSize];
+    QElapsedTimer sinceReport;
+    sinceReport.start();
+    int unreported = 0;
     for (;;) {
         if (stopped())
             return false;
@@ -259,6 +266,13 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
         if (file.write(buffer, count) != count)
             return false;
         total += count;
+        // Without a progress handler a report would be a thread round trip for nothing; a handler
+        // set in the middle of such a download is still found by a probe every few pieces.
+        if (!m_link->ProgressWanted.load(std::memory_order_acquire) && ++unreported < ProbePieces
+            && sinceReport.elapsed() < ProbeIntervalMs)
+            continue;
+        unreported = 0;
+        sinceReport.restart();
         const bool reported = deliver([link = m_link, sender = static_cast<QObject*>(this), fileSize, total] {
             try {
                 if (const auto handler = link->Owner->OnProgress)
@@ -266,6 +280,8 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
             } catch (...) {
                 return false;
             }
+            if (link->Owner)
+                link->ProgressWanted.store(bool(link->Owner->OnProgress), std::memory_order_release);
             return true;
         });
         if (!reported)

@@ -19,6 +19,8 @@ class THTTPGet;
 struct THTTPGetLink
 {
     std::atomic<bool> Stop{false};
+    // Whether the owner had a progress handler at the start or at the last report.
+    std::atomic<bool> ProgressWanted{false};
     THTTPGet* Owner = nullptr;
 
     std::mutex Mutex;

@@ -554,6 +554,32 @@ private Q_SLOTS:
         QCOMPARE(m_script->Created, 2);
     }
 
+    void handlerSetDuringDownloadGetsReports()
+    {
+        m_script->HasLength = false;
+        for (int i = 0; i < 70; ++i)
+            m_script->Pieces.append(bytes(1000, 'p'));
+        m_script->BlockAtRead = 1;
+        THTTPGet get;
+        prepare(get);
+        TEvents events;
+        events.attach(get);
+        get.OnProgress = nullptr;
+        get.StartDownload();
+        QTRY_VERIFY(m_script->blocked());
+        get.OnProgress = [&](QObject*, qint32 total, qint32 readed) { events.Progress.append({total, readed}); };
+        m_script->release();
+        QTRY_VERIFY(!get.Busy());
+
+        QCOMPARE(events.Done, 1);
+        QVERIFY(!events.Progress.isEmpty());
+        QVERIFY(events.Progress.first().second <= 65000);
+        // Once found, the handler hears of every piece.
+        for (qsizetype i = 1; i < events.Progress.size(); ++i)
+            QCOMPARE(events.Progress.at(i).second - events.Progress.at(i - 1).second, 1000);
+        QCOMPARE(events.Progress.last(), qMakePair(0, 70000));
+    }
+
     // The worker's report is already queued when the owner clears its events: it must not arrive.
     void clearedEventsReceiveNothing()
     {
