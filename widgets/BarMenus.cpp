@@ -9,6 +9,7 @@
 #include "widgets/TrayMenuSettings.h"
 
 #include <QAction>
+#include <QActionEvent>
 #include <QActionGroup>
 #include <QCoreApplication>
 #include <QEvent>
@@ -311,6 +312,13 @@ void TBcBarPopupMenu::initStyleOption(QStyleOptionMenuItem* option, const QActio
 {
     QMenu::initStyleOption(option, action);
     m_styledAction = const_cast<QAction*>(action);
+}
+
+void TBcBarPopupMenu::actionEvent(QActionEvent* event)
+{
+    if (event->type() == QEvent::ActionRemoved && event->action() == m_styledAction)
+        m_styledAction = nullptr;
+    QMenu::actionEvent(event);
 }
 
 void TBcBarPopupMenu::PartChanged()

@@ -360,6 +360,7 @@ public:
 protected:
     void initStyleOption(QStyleOptionMenuItem* option, const QAction* action) const override;
     void paintEvent(QPaintEvent* event) override;
+    void actionEvent(QActionEvent* event) override;
 
 private:
     friend class TBcBarMenuProxyStyle;

@@ -93,6 +93,7 @@ private slots:
     void shortLineSeparatorKeepsClearOfTheEdges();
     void captionSeparatorIsAGradient();
     void measureHandlerCanLeaveTheBarOut();
+    void menuFontOnlyWhenNotSystemFont();
     void drawModuleTakesOverItems();
     void glyphColumn();
     void clickingAnItemTriggersIt();
@@ -511,6 +512,27 @@ void tst_BarMenus::measureHandlerCanLeaveTheBarOut()
     f.Open();
 
     QCOMPARE(plain.menu.width() - f.menu.width(), 33);
+}
+
+void tst_BarMenus::menuFontOnlyWhenNotSystemFont()
+{
+    TBcBarPopupMenu menu;
+    QAction* item = menu.addAction(QStringLiteral("Options..."));
+    menu.Popup(40, 40);
+    QVERIFY(QTest::qWaitForWindowExposed(&menu));
+    const int systemHeight = menu.actionGeometry(item).height();
+    QVERIFY(systemHeight < 40);
+
+    QFont large(QStringLiteral("MS Sans Serif"));
+    large.setPixelSize(40);
+    menu.SetMenuFont(large);
+    QCOMPARE(menu.actionGeometry(item).height(), systemHeight);
+
+    menu.SetUseSystemFont(false);
+    QVERIFY(menu.actionGeometry(item).height() > 40);
+
+    menu.SetUseSystemFont(true);
+    QCOMPARE(menu.actionGeometry(item).height(), systemHeight);
 }
 
 void tst_BarMenus::drawModuleTakesOverItems()
