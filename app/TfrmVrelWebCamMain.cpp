@@ -66,16 +66,15 @@ TfrmVrelWebCamMain::TfrmVrelWebCamMain(const TCommandLine& commandLine, QWidget*
 TfrmVrelWebCamMain::~TfrmVrelWebCamMain()
 {
     FormDestroy();
-    // Camera windows go down with the program without their close handling, so nothing of
-    // theirs (a favourite's position, say) is stored now.
-    for (const auto& window : std::as_const(m_cameraWindows))
-        delete window.data();
-    for (const auto& window : std::as_const(m_closingWindows))
-        delete window.data();
-    m_cameraWindows.clear();
-    m_closingWindows.clear();
     if (g_mainFormServices == this)
         g_mainFormServices = nullptr;
+    // Camera windows go down with the program without their close handling, so nothing of
+    // theirs (a favourite's position, say) is stored now.
+    const QList<QPointer<TfrmImage>> windows = m_cameraWindows + m_closingWindows;
+    m_cameraWindows.clear();
+    m_closingWindows.clear();
+    for (const auto& window : windows)
+        delete window.data();
 }
 
 QList<QWidget*> TfrmVrelWebCamMain::DialogList() const

@@ -1,0 +1,336 @@
+#include "app/ClearRegistryKey.h"
+#include "app/TfrmVrelWebCamMain.h"
+#include "camera/RegistryLayout.h"
+#include "camera/TWebCamera.h"
+#include "options/fOptionsNew.h"
+#include "platform/TRegistry.h"
+#include "platform/TRegistryStore.h"
+#include "platform/TUserPrompt.h"
+#include "viewer/fImage.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QPointer>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+const QString Favorites = RegistryLayout::MyFavoritesKey;
+
+void addFavorite(const QString& name, qint32 runOnStartup)
+{
+    TRegKey key = TRegKey::create(TRegRoot::CurrentUser, Favorites + "\\" + name);
+    QVERIFY(key.writeString("URL", ""));
+    QVERIFY(key.writeDword("RunOnStartup", runOnStartup));
+    QVERIFY(key.writeDword("AlwaysOnTop", 0));
+}
+
+QStringList cameraNames(const TfrmVrelWebCamMain& form)
+{
+    QStringList names;
+    for (QWidget* window : form.CameraWindows())
+        names.append(static_cast<TfrmImage*>(window)->Camera()->Description);
+    return names;
+}
+
+TWebCamera* newCamera(const QString& description, bool alwaysOnTop)
+{
+    auto* camera = new TWebCamera;
+    camera->SetDescription(description);
+    camera->SetAlwaysOnTop(alwaysOnTop);
+    camera->Scale = 100;
+    return camera;
+}
+
+} // namespace
+
+class tst_TfrmVrelWebCamMain : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QList<TUserPrompt::TRequest> m_prompts;
+
+    void answerPrompts(const QString& answer)
+    {
+        TUserPrompt::setResponder([this, answer](const TUserPrompt::TRequest& request) {
+            m_prompts.append(request);
+            return answer;
+        });
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QApplication::setApplicationName("Vrel Web Camera"); }
+
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        TRegistryStore::closeAll();
+        QDir(m_dir.path()).removeRecursively();
+        QDir().mkpath(m_dir.path());
+        qputenv("VREL_USER_REGISTRY", m_dir.filePath("user.db").toUtf8());
+        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath("machine.db").toUtf8());
+        qputenv("XDG_CONFIG_HOME", m_dir.filePath("config").toUtf8());
+        m_prompts.clear();
+        ProgramOptions = TProgramOptions();
+        ProgramOptions.LoadOptions();
+    }
+    void cleanup()
+    {
+        TUserPrompt::setResponder({});
+        TRegistryStore::closeAll();
+    }
+
+    void registerAndUnregisterKeepOrder()
+    {
+        TfrmVrelWebCamMain form{TCommandLine("-start")};
+        QDialog first;
+        QDialog second;
+        form.RegisterDialog(&first);
+        form.RegisterDialog(&second);
+        form.RegisterDialog(&first);
+        QCOMPARE(form.DialogList(), (QList<QWidget*>{&first, &second, &first}));
+        form.UnregisterDialog(&first);
+        QCOMPARE(form.DialogList(), (QList<QWidget*>{&second, &first}));
+        QDialog stranger;
+        form.UnregisterDialog(&stranger);
+        QCOMPARE(form.DialogList(), (QList<QWidget*>{&second, &first}));
+    }
+
+    void cancelHidesEveryDialogAndKeepsTheList()
+    {
+        TfrmVrelWebCamMain form{TCommandLine("-start")};
+        QDialog first;
+        QWidget plain;
+        first.show();
+        plain.show();
+        first.setResult(QDialog::Accepted);
+        form.RegisterDialog(&first);
+        form.RegisterDialog(&plain);
+        form.CancelOpenDialogs();
+        QVERIFY(!first.isVisible());
+        QVERIFY(!plain.isVisible());
+        QCOMPARE(first.result(), int(QDialog::Rejected));
+        QCOMPARE(form.DialogList(), (QList<QWidget*>{&first, &plain}));
+    }
+
+    // The protocol as openers follow it: a newer dialog cancels the older one, whose modal
+    // loop ends once the newer one has closed.
+    void newerDialogEndsTheOlderOne()
+    {
+        TfrmVrelWebCamMain form{TCommandLine("-start")};
+        QDialog older;
+        QDialog newer;
+        int newerResult = -1;
+        bool olderHiddenWhileNewerOpen = false;
+        QTimer::singleShot(0, &form, [&] {
+            form.CancelOpenDialogs();
+            form.RegisterDialog(&newer);
+            QTimer::singleShot(0, &newer, [&] {
+                olderHiddenWhileNewerOpen = !older.isVisible();
+                newer.accept();
+            });
+            newerResult = newer.exec();
+            form.UnregisterDialog(&newer);
+        });
+        form.RegisterDialog(&older);
+        const int olderResult = older.exec();
+        form.UnregisterDialog(&older);
+
+        QCOMPARE(newerResult, int(QDialog::Accepted));
+        QCOMPARE(olderResult, int(QDialog::Rejected));
+        QVERIFY(olderHiddenWhileNewerOpen);
+        QVERIFY(form.DialogList().isEmpty());
+    }
+
+    void cameraWindowLeavesTheListAndDiesAfterItsClose()
+    {
+        TfrmVrelWebCamMain form{TCommandLine("-start")};
+        form.OpenCameraWindow(newCamera("North", true));
+        form.OpenCameraWindow(newCamera("South", false));
+        QCOMPARE(cameraNames(form), (QStringList{"North", "South"}));
+        auto* north = static_cast<TfrmImage*>(form.CameraWindows().first());
+        QVERIFY(north->isVisible());
+        QVERIFY(north->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(!form.CameraWindows().last()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+
+        QPointer<QWidget> closed(north);
+        north->close();
+        QCOMPARE(cameraNames(form), QStringList{"South"});
+        QVERIFY2(closed, "the window was destroyed inside its own close handling");
+        QTRY_VERIFY(closed.isNull());
+    }
+
+    void startupCamerasAreTheFlaggedFavorites()
+    {
+        addFavorite("gamma", 2);
+        addFavorite("Alpha", 1);
+        addFavorite("Beta", 0);
+        QVERIFY(TRegKey::create(TRegRoot::LocalMachine, RegistryLayout::CatalogKey + "\\Folder\\Delta")
+                    .writeDword("RunOnStartup", 1));
+        TfrmVrelWebCamMain form{TCommandLine("-start")};
+        form.OpenStartupCameras();
+        QCOMPARE(cameraNames(form), (QStringList{"Alpha", "gamma"}));
+    }
+
+    void noFavoritesKeyOpensNothing()
+    {
+        TfrmVrelWebCamMain form{TCommandLine("-start")};
+        form.OpenStartupCameras();
+        QVERIFY(form.CameraWindows().isEmpty());
+        QVERIFY(!TRegKey::exists(TRegRoot::CurrentUser, Favorites));
+    }
+
+    void endingTheProgramStoresNothingOfItsWindows()
+    {
+        addFavorite("Alpha", 1);
+        QPointer<QWidget> window;
+        QVector<TRegValue> before;
+        {
+            TfrmVrelWebCamMain form{TCommandLine("-start")};
+            form.FormCreate();
+            QCOMPARE(cameraNames(form), QStringList{"Alpha"});
+            window = form.CameraWindows().first();
+            before = TRegKey::open(TRegRoot::CurrentUser, Favorites + "\\Alpha").values();
+            window->move(300, 200);
+        }
+        QVERIFY(window.isNull());
+        const auto after = TRegKey::open(TRegRoot::CurrentUser, Favorites + "\\Alpha").values();
+        QCOMPARE(after.size(), before.size());
+        for (int i = 0; i < after.size(); ++i)
+            QCOMPARE(after.at(i).Data, before.at(i).Data);
+    }
+
+    void clearRegistryKey_data()
+    {
+        QTest::addColumn<bool>("machineWide");
+        QTest::addColumn<bool>("deleteKey");
+        QTest::addColumn<bool>("seed");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<bool>("keyRemains");
+        QTest::newRow("user-values-only") << false << false << true << 3 << true;
+        QTest::newRow("user-with-key") << false << true << true << 3 << false;
+        QTest::newRow("machine-values-only") << true << false << true << 3 << true;
+        QTest::newRow("missing-key") << false << false << false << 0 << false;
+        QTest::newRow("missing-key-delete") << false << true << false << 0 << false;
+    }
+    void clearRegistryKey()
+    {
+        QFETCH(bool, machineWide);
+        QFETCH(bool, deleteKey);
+        QFETCH(bool, seed);
+        QFETCH(int, count);
+        QFETCH(bool, keyRemains);
+        const TRegRoot root = machineWide ? TRegRoot::LocalMachine : TRegRoot::CurrentUser;
+        const TRegRoot other = machineWide ? TRegRoot::CurrentUser : TRegRoot::LocalMachine;
+        QVERIFY(TRegKey::create(other, "Top\\Program").writeDword("Other", 1));
+        if (seed) {
+            TRegKey key = TRegKey::create(root, "Top\\Program");
+            QVERIFY(key.writeDword("A", 1));
+            QVERIFY(key.writeString("B", "b"));
+            QVERIFY(key.writeString("", "default"));
+            QVERIFY(TRegKey::create(root, "Top\\Program\\Child").writeDword("Inner", 1));
+        }
+
+        QCOMPARE(ClearRegistryKey("Top\\Program", deleteKey, machineWide), count);
+
+        const TRegKey key = TRegKey::open(root, "Top\\Program");
+        QCOMPARE(key.isOpen(), keyRemains);
+        if (keyRemains) {
+            QVERIFY(key.valueNames().isEmpty());
+            QCOMPARE(TRegKey::open(root, "Top\\Program\\Child").readDword("Inner"), std::optional<qint32>(1));
+        }
+        QCOMPARE(TRegKey::open(other, "Top\\Program").readDword("Other"), std::optional<qint32>(1));
+    }
+
+    void quitRequestAsksThenEnds_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("optionsRemain");
+        QTest::newRow("yes-clears-options") << "yes" << false;
+        QTest::newRow("no-keeps-them") << "no" << true;
+    }
+    void quitRequestAsksThenEnds()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, optionsRemain);
+        ProgramOptions.SaveOptions();
+        addFavorite("Alpha", 0);
+        QVERIFY(TRegKey::create(TRegRoot::LocalMachine, RegistryLayout::CatalogKey + "\\F\\Cam").writeString("URL", "x"));
+        answerPrompts(answer);
+        TfrmVrelWebCamMain form{TCommandLine("-start")};
+        QDialog open;
+        form.RegisterDialog(&open);
+        open.show();
+
+        form.HandleInstanceMessage(TInstanceMessage::QuitRequest);
+
+        QCOMPARE(m_prompts.size(), 1);
+        QCOMPARE(m_prompts.first().Kind, TUserPrompt::TKind::Confirm);
+        QCOMPARE(m_prompts.first().Caption, QString("Confirm"));
+        QCOMPARE(m_prompts.first().Text, QString("Do you want to clear your personal settings for Vrel Web Camera?"));
+        QVERIFY(form.IsClosed());
+        QVERIFY(!open.isVisible());
+        const TRegKey program = TRegKey::open(TRegRoot::CurrentUser, RegistryLayout::ProgramKey);
+        QCOMPARE(program.hasValue("ShowTipsOnStartup"), optionsRemain);
+        QCOMPARE(program.hasValue("ExePath"), optionsRemain);
+        QVERIFY(TRegKey::open(TRegRoot::CurrentUser, Favorites + "\\Alpha").isOpen());
+        QVERIFY(TRegKey::open(TRegRoot::LocalMachine, RegistryLayout::CatalogKey + "\\F\\Cam").hasValue("URL"));
+
+        form.HandleInstanceMessage(TInstanceMessage::QuitRequest);
+        QCOMPARE(m_prompts.size(), 1);
+    }
+
+    void languageSwitchStoresTheNameAndEnds_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::newRow("lower") << "-lang:en";
+        QTest::newRow("inside") << "X-LANG:EN";
+        QTest::newRow("unknown-code") << "-LANG";
+    }
+    void languageSwitchStoresTheNameAndEnds()
+    {
+        QFETCH(QString, argument);
+        addFavorite("Alpha", 1);
+        TfrmVrelWebCamMain form{TCommandLine(argument)};
+        form.FormCreate();
+        QVERIFY(form.IsClosed());
+        QVERIFY(form.CameraWindows().isEmpty());
+        TRegistryStore::closeAll();
+        QCOMPARE(TRegKey::open(TRegRoot::CurrentUser, RegistryLayout::ProgramKey).readString("Language"),
+                 std::optional<QString>("Engish"));
+    }
+
+    void languageSwitchOnAnUnwritableStoreSaysSo()
+    {
+        QFile blocker(m_dir.filePath("blocker"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        TRegistryStore::closeAll();
+        qputenv("VREL_USER_REGISTRY", m_dir.filePath("blocker/user.db").toUtf8());
+        answerPrompts("ok");
+        TfrmVrelWebCamMain form{TCommandLine("-lang:en")};
+        form.FormCreate();
+        QCOMPARE(m_prompts.size(), 1);
+        QCOMPARE(m_prompts.first().Kind, TUserPrompt::TKind::Information);
+        QCOMPARE(m_prompts.first().Text, QString("Failed to set data for 'ExePath'"));
+        QVERIFY(form.IsClosed());
+    }
+
+    void formRegistersItselfAsMainForm()
+    {
+        {
+            TfrmVrelWebCamMain form{TCommandLine()};
+            QCOMPARE(MainForm(), static_cast<TMainFormServices*>(&form));
+            QCOMPARE(form.objectName(), QString("frmVrelWebCamMain"));
+            QVERIFY(!form.isVisible());
+        }
+        QCOMPARE(MainForm(), nullptr);
+    }
+};
+
+QTEST_MAIN(tst_TfrmVrelWebCamMain)
+#include "tst_TfrmVrelWebCamMain.moc"
