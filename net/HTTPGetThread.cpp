@@ -37,7 +37,7 @@ void THTTPGetLink::detach()
     std::lock_guard<std::mutex> lock(Mutex);
     Detached = true;
     Owner = nullptr;
-    Answered.notify_all();
+    Changed.notify_all();
 }
 
 THTTPGetThread::THTTPGetThread(std::shared_ptr<THTTPGetLink> link, THTTPGetSnapshot snapshot,
@@ -49,15 +49,11 @@ THTTPGetThread::THTTPGetThread(std::shared_ptr<THTTPGetLink> link, THTTPGetSnaps
     ++g_liveWorkers;
     // Queued: the worker thread emits, the owner's thread runs the slot.
     connect(this, &THTTPGetThread::handOver, this, &THTTPGetThread::takeOver, Qt::QueuedConnection);
-    connect(this, &THTTPGetThread::ended, this, &QObject::deleteLater, Qt::QueuedConnection);
+    connect(this, &THTTPGetThread::ended, this, &THTTPGetThread::reap, Qt::QueuedConnection);
 }
 
 THTTPGetThread::~THTTPGetThread()
 {
-    {
-        // Orders this destruction after the worker thread's last use of the object.
-        std::lock_guard<std::mutex> lock(m_link->Mutex);
-    }
     --g_liveWorkers;
 }
 
@@ -132,7 +128,7 @@ bool THTTPGetThread::stopped() const
     return m_link->Stop.load(std::memory_order_acquire);
 }
 
-bool THTTPGetThread::deliver(std::function<bool()> onOwnerThread)
+bool THTTPGetThread::deliver(std::function<bool(THTTPGetLink&)> onOwnerThread)
 {
     {
         std::lock_guard<std::mutex> lock(m_link->Mutex);
@@ -143,7 +139,7 @@ bool THTTPGetThread::deliver(std::function<bool()> onOwnerThread)
     }
     emit handOver();
     std::unique_lock<std::mutex> lock(m_link->Mutex);
-    m_link->Answered.wait(lock, [this] { return !m_link->Waiting || m_link->Detached; });
+    m_link->Changed.wait(lock, [this] { return !m_link->Waiting || m_link->Detached; });
     return !m_link->Detached && m_link->AnswerOk;
 }
 
@@ -152,7 +148,7 @@ void THTTPGetThread::takeOver()
     // A handler may destroy the component, and a nested event loop may then delete this worker
     // object: after the call only locals are used.
     const std::shared_ptr<THTTPGetLink> link = m_link;
-    std::function<bool()> call;
+    std::function<bool(THTTPGetLink&)> call;
     {
         std::lock_guard<std::mutex> lock(link->Mutex);
         if (!link->Waiting || link->Detached)
@@ -160,11 +156,11 @@ void THTTPGetThread::takeOver()
         call = std::move(link->Pending);
         link->Pending = nullptr;
     }
-    const bool ok = link->Owner && call();
+    const bool ok = link->Owner && call(*link);
     std::lock_guard<std::mutex> lock(link->Mutex);
     link->Waiting = false;
     link->AnswerOk = ok;
-    link->Answered.notify_all();
+    link->Changed.notify_all();
 }
 
 void THTTPGetThread::run()
@@ -183,8 +179,8 @@ void THTTPGetThread::run()
     success = success && !stopped();
 
     const QString fileName = m_snapshot.FileName;
-    deliver([link = m_link, success, fileName, fileSize] {
-        THTTPGet* owner = link->Owner;
+    deliver([success, fileName, fileSize](THTTPGetLink& link) {
+        THTTPGet* owner = link.Owner;
         try {
             if (success) {
                 if (const auto handler = owner->OnDoneFile)
@@ -197,16 +193,30 @@ void THTTPGetThread::run()
             qWarning("THTTPGet: an end-of-download handler threw; ignored");
         }
         // A handler may have destroyed the component, which detached the link already.
-        if (link->Owner)
-            link->Owner->detachWorker();
+        if (link.Owner)
+            link.Owner->detachWorker();
         return true;
     });
 
-    {
-        std::lock_guard<std::mutex> lock(m_link->Mutex);
-        m_link->WorkerDone = true;
-    }
+    // From the signal on, the object may go at any moment: only locals are used.
+    const std::shared_ptr<THTTPGetLink> link = m_link;
     emit ended();
+    {
+        std::lock_guard<std::mutex> lock(link->Mutex);
+        link->WorkerDone = true;
+    }
+    link->Changed.notify_all();
+}
+
+void THTTPGetThread::reap()
+{
+    // The worker thread marks itself done right after its last signal; waiting for that mark
+    // (microseconds) orders this deletion after everything the worker thread did.
+    {
+        std::unique_lock<std::mutex> lock(m_link->Mutex);
+        m_link->Changed.wait(lock, [this] { return m_link->WorkerDone; });
+    }
+    deleteLater();
 }
 
 bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
@@ -273,15 +283,15 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
             continue;
         unreported = 0;
         sinceReport.restart();
-        const bool reported = deliver([link = m_link, sender = static_cast<QObject*>(this), fileSize, total] {
+        const bool reported = deliver([sender = static_cast<QObject*>(this), fileSize, total](THTTPGetLink& link) {
             try {
-                if (const auto handler = link->Owner->OnProgress)
+                if (const auto handler = link.Owner->OnProgress)
                     handler(sender, fileSize, total);
             } catch (...) {
                 return false;
             }
-            if (link->Owner)
-                link->ProgressWanted.store(bool(link->Owner->OnProgress), std::memory_order_release);
+            if (link.Owner)
+                link.ProgressWanted.store(bool(link.Owner->OnProgress), std::memory_order_release);
             return true;
         });
         if (!reported)

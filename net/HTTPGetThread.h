@@ -24,10 +24,10 @@ struct THTTPGetLink
     THTTPGet* Owner = nullptr;
 
     std::mutex Mutex;
-    std::condition_variable Answered;
+    std::condition_variable Changed; // a call answered, the worker done, or the link detached
     bool Detached = false;
     bool WorkerDone = false;
-    std::function<bool()> Pending; // the call the worker waits for
+    std::function<bool(THTTPGetLink&)> Pending; // the call the worker waits for
     bool Waiting = false;
     bool AnswerOk = false;
 
@@ -84,16 +84,17 @@ public:
 
 Q_SIGNALS:
     void handOver(); // worker thread: Pending is ready
-    void ended();    // worker thread, its last act: the object may go
+    void ended();    // worker thread, its last signal: the object may go
 
 private:
     void run();
     void takeOver();
+    void reap();
     bool download(THttpClient& client, qint32& fileSize);
     bool stopped() const;
     // Runs onOwnerThread on the owner's thread and waits for it; false when the component has
     // gone (nothing ran) or the handler failed.
-    bool deliver(std::function<bool()> onOwnerThread);
+    bool deliver(std::function<bool(THTTPGetLink&)> onOwnerThread);
 
     std::shared_ptr<THTTPGetLink> m_link;
     const THTTPGetSnapshot m_snapshot;
