@@ -151,7 +151,7 @@ void THTTPGetThread::takeOver()
     std::function<bool(THTTPGetLink&)> call;
     {
         std::lock_guard<std::mutex> lock(link->Mutex);
-        if (!link->Waiting || link->Detached)
+        if (!link->Waiting || link->Detached || !link->Pending)
             return;
         call = std::move(link->Pending);
         link->Pending = nullptr;
