@@ -6,8 +6,7 @@
 #include <QEventLoop>
 #include <QPointer>
 
-THTTPGet::THTTPGet(QObject* parent)
-    : QObject(parent)
+THTTPGet::THTTPGet(QObject* parent) : QObject(parent)
 {
     // libcurl's global set-up is not thread-safe: do it here, on the owner's thread, before any
     // worker exists.

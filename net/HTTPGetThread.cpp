@@ -42,9 +42,7 @@ void THTTPGetLink::detach()
 
 THTTPGetThread::THTTPGetThread(std::shared_ptr<THTTPGetLink> link, THTTPGetSnapshot snapshot,
                                THttpClientFactory factory)
-    : m_link(std::move(link))
-    , m_snapshot(std::move(snapshot))
-    , m_factory(std::move(factory))
+    : m_link(std::move(link)), m_snapshot(std::move(snapshot)), m_factory(std::move(factory))
 {
     ++g_liveWorkers;
     // Queued: the worker thread emits, the owner's thread runs the slot.
@@ -256,8 +254,8 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
 
     QFile file(m_snapshot.FileName);
     // Unbuffered: every chunk goes to the file as it arrives, nothing piles up in memory.
-    if (m_snapshot.FileName.isEmpty()
-        || !file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+    if (m_snapshot.FileName.isEmpty() ||
+        !file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return false;
 
     qint32 total = 0;
@@ -278,22 +276,23 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
         total += count;
         // Without a progress handler a report would be a thread round trip for nothing; a handler
         // set in the middle of such a download is still found by a probe every few pieces.
-        if (!m_link->ProgressWanted.load(std::memory_order_acquire) && ++unreported < ProbePieces
-            && sinceReport.elapsed() < ProbeIntervalMs)
+        if (!m_link->ProgressWanted.load(std::memory_order_acquire) && ++unreported < ProbePieces &&
+            sinceReport.elapsed() < ProbeIntervalMs)
             continue;
         unreported = 0;
         sinceReport.restart();
-        const bool reported = deliver([sender = static_cast<QObject*>(this), fileSize, total](THTTPGetLink& link) {
-            try {
-                if (const auto handler = link.Owner->OnProgress)
-                    handler(sender, fileSize, total);
-            } catch (...) {
-                return false;
-            }
-            if (link.Owner)
-                link.ProgressWanted.store(bool(link.Owner->OnProgress), std::memory_order_release);
-            return true;
-        });
+        const bool reported =
+            deliver([sender = static_cast<QObject*>(this), fileSize, total](THTTPGetLink& link) {
+                try {
+                    if (const auto handler = link.Owner->OnProgress)
+                        handler(sender, fileSize, total);
+                } catch (...) {
+                    return false;
+                }
+                if (link.Owner)
+                    link.ProgressWanted.store(bool(link.Owner->OnProgress), std::memory_order_release);
+                return true;
+            });
         if (!reported)
             return false;
     }

@@ -2,11 +2,11 @@
 
 #include <QList>
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+
+#include <curl/curl.h>
 
 namespace {
 
@@ -93,12 +93,12 @@ bool TCurlHttpClient::openRequest(const QByteArray& verb, const QByteArray& path
         query = target.mid(mark + 1);
         target.truncate(mark);
     }
-    if (curl_url_set(m_url, CURLUPART_SCHEME, m_secure ? "https" : "http", 0) != CURLUE_OK
-        || curl_url_set(m_url, CURLUPART_HOST, m_host.constData(), 0) != CURLUE_OK
-        || curl_url_set(m_url, CURLUPART_PORT, QByteArray::number(m_port).constData(), 0) != CURLUE_OK
-        || curl_url_set(m_url, CURLUPART_PATH, escapeUnsafe(target).constData(), 0) != CURLUE_OK
-        || (!query.isEmpty()
-            && curl_url_set(m_url, CURLUPART_QUERY, escapeUnsafe(query).constData(), 0) != CURLUE_OK))
+    if (curl_url_set(m_url, CURLUPART_SCHEME, m_secure ? "https" : "http", 0) != CURLUE_OK ||
+        curl_url_set(m_url, CURLUPART_HOST, m_host.constData(), 0) != CURLUE_OK ||
+        curl_url_set(m_url, CURLUPART_PORT, QByteArray::number(m_port).constData(), 0) != CURLUE_OK ||
+        curl_url_set(m_url, CURLUPART_PATH, escapeUnsafe(target).constData(), 0) != CURLUE_OK ||
+        (!query.isEmpty() &&
+         curl_url_set(m_url, CURLUPART_QUERY, escapeUnsafe(query).constData(), 0) != CURLUE_OK))
         return false;
 
     CURL* easy = m_easy;

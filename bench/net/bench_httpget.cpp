@@ -1,7 +1,5 @@
 #include "net/HTTPGet.h"
 #include "net/TCurlHttpClient.h"
-#include "tests/support/TNginxServer.h"
-#include "tests/support/TTestHttpServer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -14,6 +12,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "tests/support/TNginxServer.h"
+#include "tests/support/TTestHttpServer.h"
 #include <curl/curl.h>
 
 namespace {
@@ -178,8 +178,8 @@ int main(int argc, char** argv)
     std::printf("  libcurl easy interface          %8.3f ms\n", easyMs);
     const double adapterMs = median(adapter);
     std::printf("  its client alone, 1025-byte reads%8.3f ms  (%.2fx)\n", adapterMs, adapterMs / easyMs);
-    std::printf("  THTTPGet with OnProgress        %8.3f ms  (%.2fx, %ld reports per download)\n", componentMs,
-                componentMs / easyMs, reports / (Rounds + 3));
+    std::printf("  THTTPGet with OnProgress        %8.3f ms  (%.2fx, %ld reports per download)\n",
+                componentMs, componentMs / easyMs, reports / (Rounds + 3));
     std::printf("  THTTPGet without OnProgress     %8.3f ms  (%.2fx)\n", quietMs, quietMs / easyMs);
 
     // 100 MB: resident memory while the body streams through.

@@ -25,7 +25,7 @@ struct TScript
     QByteArray LengthText;
     QList<QByteArray> Pieces; // one per read, then the end of the body
     bool FailAfterPieces = false;
-    int BlockAtRead = -1;     // this read (0-based) waits until Released or a stop
+    int BlockAtRead = -1; // this read (0-based) waits until Released or a stop
     bool Released = false;
 
     // Questions.
@@ -60,10 +60,7 @@ struct TScript
 class TScriptedClient final : public THttpClient
 {
 public:
-    explicit TScriptedClient(std::shared_ptr<TScript> script)
-        : m_script(std::move(script))
-    {
-    }
+    explicit TScriptedClient(std::shared_ptr<TScript> script) : m_script(std::move(script)) {}
 
     void setStopFlag(const std::atomic<bool>* stop) override { m_stop = stop; }
     bool open(const QByteArray& agent) override
@@ -234,21 +231,36 @@ private Q_SLOTS:
         QTest::addColumn<bool>("secure");
         QTest::addColumn<QString>("path");
 
-        QTest::newRow("http-prefix-any-case") << "HTTP://Cam1/a.jpg" << "Cam1" << 80 << false << "/a.jpg";
-        QTest::newRow("no-scheme") << "cam1/a.jpg" << "cam1" << 80 << false << "/a.jpg";
-        QTest::newRow("https-any-case") << "HtTpS://cam/x?y=1" << "cam" << 443 << true << "/x?y=1";
-        QTest::newRow("explicit-port") << "host:8080/x" << "host" << 8080 << false << "/x";
-        QTest::newRow("https-explicit-port") << "https://host:8443/x" << "host" << 8443 << true << "/x";
-        QTest::newRow("no-slash") << "cam1" << "" << 80 << false << "cam1";
-        QTest::newRow("scheme-only") << "http://cam1" << "" << 80 << false << "cam1";
-        QTest::newRow("path-keeps-later-slashes") << "cam/a//b/c.jpg" << "cam" << 80 << false << "/a//b/c.jpg";
-        QTest::newRow("ipv6-literal-with-port") << "[::1]:8080/x" << "[::1]" << 8080 << false << "/x";
-        QTest::newRow("ipv6-literal") << "[::1]/x" << "[::1]" << 80 << false << "/x";
-        QTest::newRow("port-out-of-range") << "host:70000/x" << "" << 80 << false << "/x";
-        QTest::newRow("port-zero") << "host:0/x" << "" << 80 << false << "/x";
-        QTest::newRow("colon-without-port") << "host:/x" << "host:" << 80 << false << "/x";
-        QTest::newRow("other-scheme-stays-in-host") << "ftp://x/y" << "ftp:" << 80 << false << "//x/y";
-        QTest::newRow("user-info-stays-in-host") << "user@cam/x" << "user@cam" << 80 << false << "/x";
+        QTest::newRow("http-prefix-any-case") << "HTTP://Cam1/a.jpg"
+                                              << "Cam1" << 80 << false << "/a.jpg";
+        QTest::newRow("no-scheme") << "cam1/a.jpg"
+                                   << "cam1" << 80 << false << "/a.jpg";
+        QTest::newRow("https-any-case") << "HtTpS://cam/x?y=1"
+                                        << "cam" << 443 << true << "/x?y=1";
+        QTest::newRow("explicit-port") << "host:8080/x"
+                                       << "host" << 8080 << false << "/x";
+        QTest::newRow("https-explicit-port") << "https://host:8443/x"
+                                             << "host" << 8443 << true << "/x";
+        QTest::newRow("no-slash") << "cam1"
+                                  << "" << 80 << false << "cam1";
+        QTest::newRow("scheme-only") << "http://cam1"
+                                     << "" << 80 << false << "cam1";
+        QTest::newRow("path-keeps-later-slashes") << "cam/a//b/c.jpg"
+                                                  << "cam" << 80 << false << "/a//b/c.jpg";
+        QTest::newRow("ipv6-literal-with-port") << "[::1]:8080/x"
+                                                << "[::1]" << 8080 << false << "/x";
+        QTest::newRow("ipv6-literal") << "[::1]/x"
+                                      << "[::1]" << 80 << false << "/x";
+        QTest::newRow("port-out-of-range") << "host:70000/x"
+                                           << "" << 80 << false << "/x";
+        QTest::newRow("port-zero") << "host:0/x"
+                                   << "" << 80 << false << "/x";
+        QTest::newRow("colon-without-port") << "host:/x"
+                                            << "host:" << 80 << false << "/x";
+        QTest::newRow("other-scheme-stays-in-host") << "ftp://x/y"
+                                                    << "ftp:" << 80 << false << "//x/y";
+        QTest::newRow("user-info-stays-in-host") << "user@cam/x"
+                                                 << "user@cam" << 80 << false << "/x";
     }
 
     void splitsUrl()
@@ -289,11 +301,13 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("headers");
         QTest::addColumn<bool>("reload");
 
-        QTest::newRow("get") << QString() << false << "Mozilla/4.0" << QByteArray("GET") << QByteArray() << true;
+        QTest::newRow("get") << QString() << false << "Mozilla/4.0" << QByteArray("GET") << QByteArray()
+                             << true;
         QTest::newRow("post-form") << "a=1&b=2" << false << "Mozilla/4.0" << QByteArray("POST")
-                                   << QByteArray("Content-Type: application/x-www-form-urlencoded\r\n") << true;
-        QTest::newRow("cache-allowed-no-agent") << QString() << true << QString() << QByteArray("GET") << QByteArray()
-                                                << false;
+                                   << QByteArray("Content-Type: application/x-www-form-urlencoded\r\n")
+                                   << true;
+        QTest::newRow("cache-allowed-no-agent")
+            << QString() << true << QString() << QByteArray("GET") << QByteArray() << false;
     }
 
     void requestFollowsProperties()
@@ -335,36 +349,38 @@ private Q_SLOTS:
 
         const QList<QByteArray> none;
         const QList<QByteArray> k15 = {bytes(1025, 'a'), bytes(475, 'b')};
-        QTest::newRow("length-matches") << true << true << QByteArray("1500") << k15 << false << true << true << 1500
-                                        << 3;
-        QTest::newRow("length-short") << true << true << QByteArray("1000") << QList<QByteArray>{bytes(600, 'a')}
-                                      << false << false << false << 0 << 2;
-        QTest::newRow("length-long") << true << true << QByteArray("10") << QList<QByteArray>{bytes(20, 'a')} << false
-                                     << false << false << 0 << 2;
-        QTest::newRow("no-length") << true << false << QByteArray() << QList<QByteArray>{bytes(800, 'a')} << false
-                                   << false << true << 800 << 2;
-        QTest::newRow("no-length-binary-unread") << true << false << QByteArray()
-                                                 << QList<QByteArray>{bytes(800, 'a')} << false << true << false << 0
-                                                 << 0;
-        QTest::newRow("no-response") << false << false << QByteArray() << none << false << false << true << 0 << 1;
-        QTest::newRow("no-response-binary") << false << false << QByteArray() << none << false << true << false << 0
-                                            << 0;
-        QTest::newRow("zero-length-empty-body") << true << true << QByteArray("0") << none << false << false << true
-                                                << 0 << 1;
-        QTest::newRow("length-not-decimal") << true << true << QByteArray("12a") << k15 << false << false << false << 0
-                                            << 0;
-        QTest::newRow("length-negative") << true << true << QByteArray("-5") << k15 << false << false << false << 0
-                                         << 0;
-        QTest::newRow("length-beyond-32-bit") << true << true << QByteArray("4294967296") << k15 << false << false
-                                              << false << 0 << 0;
-        QTest::newRow("length-just-beyond-int32") << true << true << QByteArray("2147483648") << k15 << false << false
-                                                  << false << 0 << 0;
-        QTest::newRow("read-fails-with-length") << true << true << QByteArray("1500")
-                                                << QList<QByteArray>{bytes(1025, 'a')} << true << false << false << 0
-                                                << 2;
-        QTest::newRow("read-fails-without-length") << true << false << QByteArray()
-                                                   << QList<QByteArray>{bytes(500, 'a')} << true << false << true
-                                                   << 500 << 2;
+        QTest::newRow("length-matches")
+            << true << true << QByteArray("1500") << k15 << false << true << true << 1500 << 3;
+        QTest::newRow("length-short")
+            << true << true << QByteArray("1000") << QList<QByteArray>{bytes(600, 'a')} << false << false
+            << false << 0 << 2;
+        QTest::newRow("length-long") << true << true << QByteArray("10") << QList<QByteArray>{bytes(20, 'a')}
+                                     << false << false << false << 0 << 2;
+        QTest::newRow("no-length") << true << false << QByteArray() << QList<QByteArray>{bytes(800, 'a')}
+                                   << false << false << true << 800 << 2;
+        QTest::newRow("no-length-binary-unread")
+            << true << false << QByteArray() << QList<QByteArray>{bytes(800, 'a')} << false << true << false
+            << 0 << 0;
+        QTest::newRow("no-response") << false << false << QByteArray() << none << false << false << true << 0
+                                     << 1;
+        QTest::newRow("no-response-binary")
+            << false << false << QByteArray() << none << false << true << false << 0 << 0;
+        QTest::newRow("zero-length-empty-body")
+            << true << true << QByteArray("0") << none << false << false << true << 0 << 1;
+        QTest::newRow("length-not-decimal")
+            << true << true << QByteArray("12a") << k15 << false << false << false << 0 << 0;
+        QTest::newRow("length-negative")
+            << true << true << QByteArray("-5") << k15 << false << false << false << 0 << 0;
+        QTest::newRow("length-beyond-32-bit")
+            << true << true << QByteArray("4294967296") << k15 << false << false << false << 0 << 0;
+        QTest::newRow("length-just-beyond-int32")
+            << true << true << QByteArray("2147483648") << k15 << false << false << false << 0 << 0;
+        QTest::newRow("read-fails-with-length")
+            << true << true << QByteArray("1500") << QList<QByteArray>{bytes(1025, 'a')} << true << false
+            << false << 0 << 2;
+        QTest::newRow("read-fails-without-length")
+            << true << false << QByteArray() << QList<QByteArray>{bytes(500, 'a')} << true << false << true
+            << 500 << 2;
     }
 
     void resultFollowsLengthRule()
@@ -427,7 +443,8 @@ private Q_SLOTS:
         QTRY_VERIFY(!get.Busy());
 
         QFETCH(int, total);
-        const QList<QPair<qint32, qint32>> expected = {{total, 1025}, {total, 2050}, {total, 3075}, {total, 3085}};
+        const QList<QPair<qint32, qint32>> expected = {
+            {total, 1025}, {total, 2050}, {total, 3075}, {total, 3085}};
         QCOMPARE(events.Progress, expected);
         QVERIFY(!events.ProgressSenders.contains(&get));
         QVERIFY(!events.ProgressSenders.contains(nullptr));
@@ -567,7 +584,9 @@ private Q_SLOTS:
         get.OnProgress = nullptr;
         get.StartDownload();
         QTRY_VERIFY(m_script->blocked());
-        get.OnProgress = [&](QObject*, qint32 total, qint32 readed) { events.Progress.append({total, readed}); };
+        get.OnProgress = [&](QObject*, qint32 total, qint32 readed) {
+            events.Progress.append({total, readed});
+        };
         m_script->release();
         QTRY_VERIFY(!get.Busy());
 
@@ -641,7 +660,8 @@ private Q_SLOTS:
 
         QTRY_COMPARE(THTTPGetThread::liveCount(), 0);
         QCOMPARE(events.ends(), 0);
-        QCOMPARE(progressCalls, when == QLatin1String("handler") || when == QLatin1String("wait-thread") ? 1 : 0);
+        QCOMPARE(progressCalls,
+                 when == QLatin1String("handler") || when == QLatin1String("wait-thread") ? 1 : 0);
         if (progressCalls == 0)
             QVERIFY(events.Progress.isEmpty());
         std::unique_lock<std::mutex> lock(m_script->Mutex);

@@ -1,15 +1,15 @@
-#include "net/TCurlHttpClient.h"
-
 #include "net/HTTPGet.h"
 #include "net/HTTPGetThread.h"
-#include "tests/support/TNginxServer.h"
-#include "tests/support/TTestHttpServer.h"
+#include "net/TCurlHttpClient.h"
 
 #include <QFile>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "tests/support/TNginxServer.h"
+#include "tests/support/TTestHttpServer.h"
 
 Q_DECLARE_METATYPE(TScriptedResponse)
 
@@ -112,10 +112,7 @@ private Q_SLOTS:
         m_server.clearRoutes();
     }
 
-    void cleanup()
-    {
-        QTRY_COMPARE(THTTPGetThread::liveCount(), 0);
-    }
+    void cleanup() { QTRY_COMPARE(THTTPGetThread::liveCount(), 0); }
 
     void downloadsScriptedResponse_data()
     {
@@ -126,7 +123,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("announced");
 
         const QByteArray body3000 = randomBytes(3000);
-        QTest::newRow("length-announced") << TScriptedResponse::ok(body3000) << true << true << body3000 << 3000;
+        QTest::newRow("length-announced")
+            << TScriptedResponse::ok(body3000) << true << true << body3000 << 3000;
 
         TScriptedResponse noLength = TScriptedResponse::ok(QByteArray(800, 'n'));
         noLength.SendContentLength = false;
@@ -138,13 +136,14 @@ private Q_SLOTS:
         shortBody.AnnouncedLength = 1000;
         QTest::newRow("length-not-delivered") << shortBody << false << false << QByteArray(600, 's') << 1000;
 
-        QTest::newRow("zero-length") << TScriptedResponse::ok(QByteArray()) << true << true << QByteArray() << 0;
+        QTest::newRow("zero-length") << TScriptedResponse::ok(QByteArray()) << true << true << QByteArray()
+                                     << 0;
 
         TScriptedResponse notFound = TScriptedResponse::ok("<html>no such camera</html>", "text/html");
         notFound.Status = 404;
         notFound.Reason = "Not Found";
-        QTest::newRow("error-status-body-delivered") << notFound << true << true
-                                                     << QByteArray("<html>no such camera</html>") << 27;
+        QTest::newRow("error-status-body-delivered")
+            << notFound << true << true << QByteArray("<html>no such camera</html>") << 27;
 
         TScriptedResponse closed;
         closed.CloseAtOnce = true;
@@ -160,18 +159,20 @@ private Q_SLOTS:
         digest.Auth = TScriptedResponse::TAuth::Digest;
         digest.AuthUser = "abcd";
         digest.AuthPassword = "123456";
-        QTest::newRow("digest-challenge-answered") << digest << true << true << QByteArray("digest secret") << 13;
+        QTest::newRow("digest-challenge-answered")
+            << digest << true << true << QByteArray("digest secret") << 13;
 
         TScriptedResponse basic = TScriptedResponse::ok("basic secret");
         basic.Auth = TScriptedResponse::TAuth::Basic;
         basic.AuthUser = "abcd";
         basic.AuthPassword = "123456";
-        QTest::newRow("basic-challenge-answered") << basic << true << true << QByteArray("basic secret") << 12;
+        QTest::newRow("basic-challenge-answered")
+            << basic << true << true << QByteArray("basic secret") << 12;
 
         TScriptedResponse refused = basic;
         refused.AuthPassword = "654321";
-        QTest::newRow("wrong-password-gets-challenge-page") << refused << true << true << refused.ChallengeBody
-                                                            << int(refused.ChallengeBody.size());
+        QTest::newRow("wrong-password-gets-challenge-page")
+            << refused << true << true << refused.ChallengeBody << int(refused.ChallengeBody.size());
     }
 
     void downloadsScriptedResponse()
@@ -264,7 +265,8 @@ private Q_SLOTS:
         const TRecordedRequest request = m_server.lastRequest();
         QTEST(request.Head.left(request.Head.indexOf("\r\n")), "requestLine");
         QCOMPARE(request.header("Host"), QByteArray("127.0.0.1:") + QByteArray::number(m_server.port()));
-        QCOMPARE(request.header("User-Agent"), QByteArray("Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)"));
+        QCOMPARE(request.header("User-Agent"),
+                 QByteArray("Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)"));
         QCOMPARE(request.header("Referer"), QByteArray("127.0.0.1/cams/"));
         QCOMPARE(request.header("Accept"), QByteArray("image/*"));
         QCOMPARE(request.header("Cache-Control"), useCache ? QByteArray() : QByteArray("no-cache"));
@@ -452,10 +454,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("userName");
         QTest::addColumn<QString>("password");
         QTest::addColumn<bool>("served");
-        QTest::newRow("ordinary-file") << "/images/cam.jpg" << "" << "" << true;
-        QTest::newRow("basic-auth") << "/private/cam.jpg" << "abcd" << "123456" << true;
-        QTest::newRow("basic-auth-wrong-password") << "/private/cam.jpg" << "abcd" << "000000" << false;
-        QTest::newRow("missing-file") << "/images/none.jpg" << "" << "" << false;
+        QTest::newRow("ordinary-file") << "/images/cam.jpg"
+                                       << ""
+                                       << "" << true;
+        QTest::newRow("basic-auth") << "/private/cam.jpg"
+                                    << "abcd"
+                                    << "123456" << true;
+        QTest::newRow("basic-auth-wrong-password") << "/private/cam.jpg"
+                                                   << "abcd"
+                                                   << "000000" << false;
+        QTest::newRow("missing-file") << "/images/none.jpg"
+                                      << ""
+                                      << "" << false;
     }
 
     void servesThroughNginx()
@@ -465,7 +475,8 @@ private Q_SLOTS:
         QFETCH(QString, password);
         QFETCH(bool, served);
         QTemporaryDir root;
-        QVERIFY(QDir(root.path()).mkpath(QStringLiteral("images")) && QDir(root.path()).mkpath(QStringLiteral("private")));
+        QVERIFY(QDir(root.path()).mkpath(QStringLiteral("images")) &&
+                QDir(root.path()).mkpath(QStringLiteral("private")));
         const QByteArray image = randomBytes(200 * 1024);
         QVERIFY(writeFile(root.filePath(QStringLiteral("images/cam.jpg")), image));
         QVERIFY(writeFile(root.filePath(QStringLiteral("private/cam.jpg")), image));

@@ -26,8 +26,8 @@ quint16 freePort()
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
     quint16 port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
         port = ntohs(address.sin_port);
     ::close(fd);
     return port;
@@ -64,8 +64,8 @@ QString TNginxServer::program()
 {
     QString found = QStandardPaths::findExecutable(QStringLiteral("nginx"));
     if (found.isEmpty())
-        found = QStandardPaths::findExecutable(QStringLiteral("nginx"), {QStringLiteral("/usr/sbin"),
-                                                                        QStringLiteral("/usr/local/sbin")});
+        found = QStandardPaths::findExecutable(
+            QStringLiteral("nginx"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin")});
     return found;
 }
 
@@ -102,42 +102,64 @@ bool TNginxServer::startOn(const TNginxOptions& options, quint16 port)
     QByteArray authBlock;
     if (!options.BasicAuthLocation.isEmpty()) {
         // nginx reads "{PLAIN}" passwords as they are; good enough for a throw-away test server.
-        if (!writeFile(dir.filePath("htpasswd"), options.BasicAuthUser + ":{PLAIN}" + options.BasicAuthPassword + "\n")) {
+        if (!writeFile(dir.filePath("htpasswd"),
+                       options.BasicAuthUser + ":{PLAIN}" + options.BasicAuthPassword + "\n")) {
             m_error = QStringLiteral("cannot write htpasswd");
             return false;
         }
-        authBlock = "        location " + options.BasicAuthLocation.toUtf8() + " {\n"
+        authBlock = "        location " + options.BasicAuthLocation.toUtf8() +
+                    " {\n"
                     "            auth_basic \"vrel-test\";\n"
-                    "            auth_basic_user_file " + dir.filePath("htpasswd").toUtf8() + ";\n"
+                    "            auth_basic_user_file " +
+                    dir.filePath("htpasswd").toUtf8() +
+                    ";\n"
                     "        }\n";
     }
     const bool tls = !options.CertificateFile.isEmpty();
     QByteArray listen = "        listen 127.0.0.1:" + QByteArray::number(port) + (tls ? " ssl" : "") + ";\n";
     if (tls) {
-        listen += "        ssl_certificate " + options.CertificateFile.toUtf8() + ";\n"
-                  "        ssl_certificate_key " + options.KeyFile.toUtf8() + ";\n";
+        listen += "        ssl_certificate " + options.CertificateFile.toUtf8() +
+                  ";\n"
+                  "        ssl_certificate_key " +
+                  options.KeyFile.toUtf8() + ";\n";
     }
     const QByteArray temp = dir.path().toUtf8();
     const QByteArray config =
         "daemon off;\n"
         "master_process off;\n"
         "worker_processes 1;\n"
-        "pid " + temp + "/nginx.pid;\n"
-        "error_log " + temp + "/error.log warn;\n"
+        "pid " +
+        temp +
+        "/nginx.pid;\n"
+        "error_log " +
+        temp +
+        "/error.log warn;\n"
         "events { worker_connections 64; }\n"
         "http {\n"
         "    access_log off;\n"
-        "    client_body_temp_path " + temp + "/body;\n"
-        "    proxy_temp_path " + temp + "/proxy;\n"
-        "    fastcgi_temp_path " + temp + "/fastcgi;\n"
-        "    uwsgi_temp_path " + temp + "/uwsgi;\n"
-        "    scgi_temp_path " + temp + "/scgi;\n"
+        "    client_body_temp_path " +
+        temp +
+        "/body;\n"
+        "    proxy_temp_path " +
+        temp +
+        "/proxy;\n"
+        "    fastcgi_temp_path " +
+        temp +
+        "/fastcgi;\n"
+        "    uwsgi_temp_path " +
+        temp +
+        "/uwsgi;\n"
+        "    scgi_temp_path " +
+        temp +
+        "/scgi;\n"
         "    types { image/jpeg jpg jpeg; image/gif gif; image/png png; text/plain txt; text/html html; }\n"
         "    default_type application/octet-stream;\n"
         "    sendfile on;\n"
-        "    server {\n" + listen +
+        "    server {\n" +
+        listen +
         "        server_name localhost;\n"
-        "        root " + QDir(options.DocumentRoot).absolutePath().toUtf8() + ";\n" + authBlock +
+        "        root " +
+        QDir(options.DocumentRoot).absolutePath().toUtf8() + ";\n" + authBlock +
         "    }\n"
         "}\n";
     if (!writeFile(dir.filePath("nginx.conf"), config)) {
@@ -147,8 +169,9 @@ bool TNginxServer::startOn(const TNginxOptions& options, quint16 port)
 
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::MergedChannels);
-    m_process->start(program(), {QStringLiteral("-p"), dir.path(), QStringLiteral("-c"), dir.filePath("nginx.conf"),
-                                 QStringLiteral("-e"), dir.filePath("error.log")});
+    m_process->start(program(),
+                     {QStringLiteral("-p"), dir.path(), QStringLiteral("-c"), dir.filePath("nginx.conf"),
+                      QStringLiteral("-e"), dir.filePath("error.log")});
     if (!m_process->waitForStarted(5000)) {
         m_error = QStringLiteral("nginx did not start: ") + m_process->errorString();
         return false;
@@ -197,12 +220,14 @@ bool TTestCertificate::generate(const QString& folder, const QString& name)
     QProcess openssl;
     openssl.setProcessChannelMode(QProcess::MergedChannels);
     openssl.start(QStringLiteral("openssl"),
-                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
-                   QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-                   QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=") + name,
-                   QStringLiteral("-addext"),
-                   QStringLiteral("subjectAltName=") + (address ? QStringLiteral("IP:") : QStringLiteral("DNS:")) + name,
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                   QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                   QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                   QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
+                   QStringLiteral("/CN=") + name, QStringLiteral("-addext"),
+                   QStringLiteral("subjectAltName=") +
+                       (address ? QStringLiteral("IP:") : QStringLiteral("DNS:")) + name,
                    QStringLiteral("-keyout"), KeyFile, QStringLiteral("-out"), CertificateFile});
-    return openssl.waitForFinished(30000) && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0
-        && QFile::exists(CertificateFile) && QFile::exists(KeyFile);
+    return openssl.waitForFinished(30000) && openssl.exitStatus() == QProcess::NormalExit &&
+           openssl.exitCode() == 0 && QFile::exists(CertificateFile) && QFile::exists(KeyFile);
 }

@@ -215,8 +215,8 @@ struct TTestHttpServer::TPrivate
             return false;
         const QByteArray ha1 = md5Hex(rule.AuthUser + ':' + rule.Realm + ':' + rule.AuthPassword);
         const QByteArray ha2 = md5Hex(request.Method + ':' + fields.value("uri"));
-        const QByteArray expected = md5Hex(ha1 + ':' + Nonce + ':' + fields.value("nc") + ':'
-                                           + fields.value("cnonce") + ':' + fields.value("qop") + ':' + ha2);
+        const QByteArray expected = md5Hex(ha1 + ':' + Nonce + ':' + fields.value("nc") + ':' +
+                                           fields.value("cnonce") + ':' + fields.value("qop") + ':' + ha2);
         return fields.value("response") == expected;
     }
 
@@ -244,14 +244,16 @@ struct TTestHttpServer::TPrivate
             response.Reason = "Unauthorized";
             response.Body = rule.ChallengeBody;
             const QByteArray challenge = rule.Auth == TScriptedResponse::TAuth::Basic
-                ? "Basic realm=\"" + rule.Realm + "\""
-                : "Digest realm=\"" + rule.Realm + "\", nonce=\"" + Nonce + "\", qop=\"auth\", algorithm=MD5";
+                                             ? "Basic realm=\"" + rule.Realm + "\""
+                                             : "Digest realm=\"" + rule.Realm + "\", nonce=\"" + Nonce +
+                                                   "\", qop=\"auth\", algorithm=MD5";
             response.Headers.append({"WWW-Authenticate", challenge});
         }
 
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.Status) + ' ' + response.Reason + "\r\n";
         if (response.SendContentLength) {
-            const qint64 announced = response.AnnouncedLength >= 0 ? response.AnnouncedLength : response.Body.size();
+            const qint64 announced =
+                response.AnnouncedLength >= 0 ? response.AnnouncedLength : response.Body.size();
             head += "Content-Length: " + QByteArray::number(announced) + "\r\n";
         }
         for (const auto& [name, value] : response.Headers)
@@ -344,10 +346,7 @@ struct TTestHttpServer::TPrivate
     }
 };
 
-TTestHttpServer::TTestHttpServer()
-    : d(std::make_unique<TPrivate>())
-{
-}
+TTestHttpServer::TTestHttpServer() : d(std::make_unique<TPrivate>()) {}
 
 TTestHttpServer::~TTestHttpServer()
 {
@@ -371,9 +370,9 @@ bool TTestHttpServer::start()
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = 0;
     socklen_t length = sizeof address;
-    if (::bind(d->ListenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-        || ::listen(d->ListenFd, 64) != 0
-        || ::getsockname(d->ListenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (::bind(d->ListenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(d->ListenFd, 64) != 0 ||
+        ::getsockname(d->ListenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         ::close(d->ListenFd);
         d->ListenFd = -1;
         return false;
@@ -476,7 +475,8 @@ bool TTestHttpServer::waitForRequests(int count, int timeoutMs) const
 bool TTestHttpServer::waitForStalled(int count, int timeoutMs) const
 {
     std::unique_lock<std::mutex> lock(d->Mutex);
-    return d->Changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return d->Stalled >= count; });
+    return d->Changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                               [&] { return d->Stalled >= count; });
 }
 
 bool TTestHttpServer::waitForIdle(int timeoutMs) const

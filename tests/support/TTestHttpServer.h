@@ -44,7 +44,8 @@ struct TScriptedResponse
     QByteArray Realm = "vrel-test";
     QByteArray ChallengeBody = "<html>401 Authorization Required</html>";
 
-    static TScriptedResponse ok(const QByteArray& body, const QByteArray& contentType = "application/octet-stream");
+    static TScriptedResponse ok(const QByteArray& body,
+                                const QByteArray& contentType = "application/octet-stream");
     // status 301, 302, 303, 307 or 308.
     static TScriptedResponse redirect(const QByteArray& location, int status = 302);
 };
@@ -55,7 +56,7 @@ struct TRecordedRequest
     QByteArray Method;
     QByteArray Target; // as on the request line: path and query
     QByteArray Version;
-    QByteArray Head;   // request line and headers, CRLFs included, without the blank line
+    QByteArray Head; // request line and headers, CRLFs included, without the blank line
     QList<std::pair<QByteArray, QByteArray>> Headers;
     QByteArray Body;
 
