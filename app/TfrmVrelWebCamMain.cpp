@@ -97,8 +97,7 @@ QList<QWidget*> TfrmVrelWebCamMain::CameraWindows() const
     return list;
 }
 
-template <typename F>
-void TfrmVrelWebCamMain::runAction(F&& action)
+template <typename F> void TfrmVrelWebCamMain::runAction(F&& action)
 {
     try {
         action();
@@ -300,8 +299,8 @@ void TfrmVrelWebCamMain::WMShowOptions()
 void TfrmVrelWebCamMain::WMQuitRequest()
 {
     ForceForegroundWindow(this);
-    const QString question =
-        MessageText(QStringLiteral("vchClearPersonalSettings")).replace(QLatin1String("%s"), QApplication::applicationName());
+    const QString question = MessageText(QStringLiteral("vchClearPersonalSettings"))
+                                 .replace(QLatin1String("%s"), QApplication::applicationName());
     if (TUserPrompt::Confirm(nullptr, QStringLiteral("Confirm"), question))
         ClearRegistryKey(RegistryLayout::ProgramKey, false, false);
     CancelOpenDialogs();

@@ -65,8 +65,7 @@ protected:
 
 private:
     // Runs one step of an action; a store write that fails ends that step with a message.
-    template <typename F>
-    void runAction(F&& action);
+    template <typename F> void runAction(F&& action);
     void ShowRegistryError(const ERegistryError& error);
 
     void ActivateTrayIcon();

@@ -27,7 +27,8 @@ void InitialiseModules()
     try {
         if (!ProgramOptions.LoadOptions())
             std::fprintf(stderr,
-                         "vrel-web-camera: the settings store %s cannot be opened; starting with the default options\n",
+                         "vrel-web-camera: the settings store %s cannot be opened; starting with the default "
+                         "options\n",
                          qPrintable(TRegistryStore::pathFor(TRegRoot::CurrentUser)));
     } catch (const ERegistryError& error) {
         std::fprintf(stderr, "vrel-web-camera: %s (%s)\n", error.what(), qPrintable(error.detail()));
@@ -45,9 +46,9 @@ int RunSecondCopy(int argc, char* argv[], const TSingleInstance& instance, const
     traceStep(QStringLiteral("notify %1").arg(InstanceMessageName(message)));
     const TNotifyResult result = NotifyRunningInstance(instance, message);
     traceStep(QStringLiteral("notify-done %1 %2")
-                  .arg(InstanceMessageName(message),
-                       result == TNotifyResult::Delivered ? QStringLiteral("delivered")
-                                                          : QStringLiteral("no-running-copy")));
+                  .arg(InstanceMessageName(message), result == TNotifyResult::Delivered
+                                                         ? QStringLiteral("delivered")
+                                                         : QStringLiteral("no-running-copy")));
     return 0;
 }
 
@@ -63,11 +64,13 @@ int RunFirstCopy(int argc, char* argv[], const TSingleInstance& instance, const 
     if (instance.HoldsLock()) {
         QString error;
         if (!server.Listen(instance.ServerName(), &error))
-            std::fprintf(stderr, "vrel-web-camera: later starts cannot reach this copy: %s\n", qPrintable(error));
+            std::fprintf(stderr, "vrel-web-camera: later starts cannot reach this copy: %s\n",
+                         qPrintable(error));
     }
 
     TfrmVrelWebCamMain form(commandLine);
-    QObject::connect(&server, &TInstanceServer::MessageReceived, &form, &TfrmVrelWebCamMain::HandleInstanceMessage);
+    QObject::connect(&server, &TInstanceServer::MessageReceived, &form,
+                     &TfrmVrelWebCamMain::HandleInstanceMessage);
     form.FormCreate();
 
     if (commandLine.RunsEventLoop() && !form.IsClosed()) {
@@ -94,7 +97,8 @@ int main(int argc, char* argv[])
     if (firstCopy && !instance.LockError().isEmpty())
         traceStep(QStringLiteral("single-instance first-copy without lock: %1").arg(instance.LockError()));
     else
-        traceStep(firstCopy ? QStringLiteral("single-instance first-copy") : QStringLiteral("single-instance second-copy"));
+        traceStep(firstCopy ? QStringLiteral("single-instance first-copy")
+                            : QStringLiteral("single-instance second-copy"));
     return firstCopy ? RunFirstCopy(argc, argv, instance, commandLine)
                      : RunSecondCopy(argc, argv, instance, commandLine);
 }

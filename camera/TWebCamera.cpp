@@ -77,7 +77,8 @@ bool TWebCamera::SaveToReg() const
     const bool ok = key.isOpen() && key.writeString(QStringLiteral("URL"), URL) &&
                     key.writeDword(QStringLiteral("UpdateInterval"), UpdateInterval) &&
                     key.writeDword(QStringLiteral("Scale"), Scale) &&
-                    key.writeDword(QStringLiteral("Left"), Left) && key.writeDword(QStringLiteral("Top"), Top) &&
+                    key.writeDword(QStringLiteral("Left"), Left) &&
+                    key.writeDword(QStringLiteral("Top"), Top) &&
                     key.writeDword(QStringLiteral("RunOnStartup"), RunOnStartup ? 1 : 0) &&
                     key.writeDword(QStringLiteral("AlwaysOnTop"), AlwaysOnTop ? 1 : 0) &&
                     key.writeDword(QStringLiteral("Opened"), Opened ? 1 : 0);

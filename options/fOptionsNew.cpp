@@ -100,7 +100,8 @@ void TProgramOptions::SetStartOnStartup(bool value)
     if (OptionsForm)
         OptionsForm->SetStartWithWindowsChecked(value);
     QString error;
-    const bool done = value ? TAutostart::Write(TAutostart::ExecutablePath(), &error) : TAutostart::Remove(&error);
+    const bool done =
+        value ? TAutostart::Write(TAutostart::ExecutablePath(), &error) : TAutostart::Remove(&error);
     if (!done)
         throw ERegistryError(AutostartValueName, error);
 }

@@ -10,8 +10,8 @@
 #include <QThread>
 
 #include <cerrno>
-#include <optional>
 #include <cstring>
+#include <optional>
 
 #include <fcntl.h>
 #include <pwd.h>

@@ -44,8 +44,8 @@ void report(const char* what, std::vector<double> ms, double target)
 {
     std::sort(ms.begin(), ms.end());
     const double median = ms.size() % 2 ? ms[ms.size() / 2] : (ms[ms.size() / 2 - 1] + ms[ms.size() / 2]) / 2;
-    std::printf("%-42s median %7.1f ms   max %7.1f ms   (target < %.0f ms, %zu runs)\n", what, median, ms.back(),
-                target, ms.size());
+    std::printf("%-42s median %7.1f ms   max %7.1f ms   (target < %.0f ms, %zu runs)\n", what, median,
+                ms.back(), target, ms.size());
 }
 
 } // namespace
@@ -58,7 +58,8 @@ int main(int argc, char* argv[])
     for (int run = 0; run < Runs; ++run) {
         QTemporaryDir dir;
         QDir().mkpath(dir.filePath("runtime"));
-        QFile::setPermissions(dir.filePath("runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(dir.filePath("runtime"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         const QProcessEnvironment env = environmentIn(dir);
 
         QProcess first;

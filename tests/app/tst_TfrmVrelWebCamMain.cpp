@@ -259,7 +259,8 @@ private Q_SLOTS:
         QFETCH(bool, optionsRemain);
         ProgramOptions.SaveOptions();
         addFavorite("Alpha", 0);
-        QVERIFY(TRegKey::create(TRegRoot::LocalMachine, RegistryLayout::CatalogKey + "\\F\\Cam").writeString("URL", "x"));
+        QVERIFY(TRegKey::create(TRegRoot::LocalMachine, RegistryLayout::CatalogKey + "\\F\\Cam")
+                    .writeString("URL", "x"));
         answerPrompts(answer);
         TfrmVrelWebCamMain form{TCommandLine("-start")};
         QDialog open;
@@ -271,14 +272,16 @@ private Q_SLOTS:
         QCOMPARE(m_prompts.size(), 1);
         QCOMPARE(m_prompts.first().Kind, TUserPrompt::TKind::Confirm);
         QCOMPARE(m_prompts.first().Caption, QString("Confirm"));
-        QCOMPARE(m_prompts.first().Text, QString("Do you want to clear your personal settings for Vrel Web Camera?"));
+        QCOMPARE(m_prompts.first().Text,
+                 QString("Do you want to clear your personal settings for Vrel Web Camera?"));
         QVERIFY(form.IsClosed());
         QVERIFY(!open.isVisible());
         const TRegKey program = TRegKey::open(TRegRoot::CurrentUser, RegistryLayout::ProgramKey);
         QCOMPARE(program.hasValue("ShowTipsOnStartup"), optionsRemain);
         QCOMPARE(program.hasValue("ExePath"), optionsRemain);
         QVERIFY(TRegKey::open(TRegRoot::CurrentUser, Favorites + "\\Alpha").isOpen());
-        QVERIFY(TRegKey::open(TRegRoot::LocalMachine, RegistryLayout::CatalogKey + "\\F\\Cam").hasValue("URL"));
+        QVERIFY(
+            TRegKey::open(TRegRoot::LocalMachine, RegistryLayout::CatalogKey + "\\F\\Cam").hasValue("URL"));
 
         form.HandleInstanceMessage(TInstanceMessage::QuitRequest);
         QCOMPARE(m_prompts.size(), 1);

@@ -16,7 +16,8 @@ namespace {
 
 const QString Program = QStringLiteral(VREL_BIN_DIR "/vrel-web-camera");
 constexpr int LineWaitMs = 30000;
-const QString Question = QStringLiteral("prompt confirm Confirm: Do you want to clear your personal settings for Vrel Web Camera?");
+const QString Question = QStringLiteral(
+    "prompt confirm Confirm: Do you want to clear your personal settings for Vrel Web Camera?");
 
 // One started copy of the program with its merged output, read as trace lines.
 class TCopy
@@ -83,10 +84,7 @@ public:
         return m_process.state() == QProcess::NotRunning && m_process.exitStatus() == QProcess::NormalExit &&
                m_process.exitCode() == 0;
     }
-    QString output()
-    {
-        return lines().join('\n');
-    }
+    QString output() { return lines().join('\n'); }
 
 private:
     QProcess m_process;
@@ -95,8 +93,8 @@ private:
 
 QStringList startupCourse(const QStringList& middle)
 {
-    return QStringList{"step load-options", "step load-messages", "step single-instance first-copy",
-                       "step hide-taskbar-button", "step create-lists", "step apply-language"} +
+    return QStringList{"step load-options",        "step load-messages", "step single-instance first-copy",
+                       "step hide-taskbar-button", "step create-lists",  "step apply-language"} +
            middle;
 }
 
@@ -148,7 +146,8 @@ private Q_SLOTS:
         QVERIFY(m_dir->isValid());
         for (const char* folder : {"runtime", "config", "data", "home"})
             QVERIFY(QDir().mkpath(path(folder)));
-        QFile::setPermissions(path("runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(path("runtime"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         m_env = QProcessEnvironment::systemEnvironment();
         m_env.remove("VREL_AUTO_ANSWER");
         m_env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -173,41 +172,43 @@ private Q_SLOTS:
         QTest::addColumn<bool>("tipsAndUpdates");
         QTest::addColumn<QString>("answer");
         QTest::addColumn<QStringList>("course");
-        const QStringList stoppedByQuitRequest{"message WM_QUITREQUEST", Question, "step form-close", "step exit"};
+        const QStringList stoppedByQuitRequest{"message WM_QUITREQUEST", Question, "step form-close",
+                                               "step exit"};
         QTest::newRow("none") << QString() << true << "no"
                               << startupCourse(QStringList{"step activate-tray-icon", "step tip-of-the-day",
                                                            "step options-window", "step add-camera",
                                                            "step catalog-update", "step rebuild-menus",
                                                            "step open-startup-cameras", "step event-loop"} +
                                                stoppedByQuitRequest);
-        QTest::newRow("autostart-start-quiet") << "-start" << false << "no"
-                                               << startupCourse(QStringList{"step activate-tray-icon",
-                                                                            "step rebuild-menus",
-                                                                            "step open-startup-cameras",
-                                                                            "step event-loop"} +
-                                                                stoppedByQuitRequest);
-        QTest::newRow("unknown-switch") << "--bogus" << true << "no"
-                                        << startupCourse(QStringList{"step activate-tray-icon", "step tip-of-the-day",
-                                                                     "step catalog-update", "step rebuild-menus",
-                                                                     "step open-startup-cameras", "step event-loop"} +
-                                                         stoppedByQuitRequest);
+        QTest::newRow("autostart-start-quiet")
+            << "-start" << false << "no"
+            << startupCourse(QStringList{"step activate-tray-icon", "step rebuild-menus",
+                                         "step open-startup-cameras", "step event-loop"} +
+                             stoppedByQuitRequest);
+        QTest::newRow("unknown-switch")
+            << "--bogus" << true << "no"
+            << startupCourse(QStringList{"step activate-tray-icon", "step tip-of-the-day",
+                                         "step catalog-update", "step rebuild-menus",
+                                         "step open-startup-cameras", "step event-loop"} +
+                             stoppedByQuitRequest);
         QTest::newRow("startoptions-mixed-case")
             << "-StartOptions" << true << QString()
             << startupCourse({"step activate-tray-icon", "step tip-of-the-day", "step catalog-update",
                               "step rebuild-menus", "step open-startup-cameras", "step exit"});
-        QTest::newRow("lang-lower-case") << "-lang:en" << true << QString()
-                                         << startupCourse({"step set-language EN Engish", "step form-close", "step exit"});
+        QTest::newRow("lang-lower-case")
+            << "-lang:en" << true << QString()
+            << startupCourse({"step set-language EN Engish", "step form-close", "step exit"});
         QTest::newRow("lang-inside-argument")
             << "X-LANG:EN" << true << QString()
             << startupCourse({"step set-language EN Engish", "step form-close", "step exit"});
-        QTest::newRow("lang-without-colon") << "-LANG" << true << QString()
-                                            << startupCourse({"step set-language -L Engish", "step form-close",
-                                                              "step exit"});
-        QTest::newRow("quit-lower-case") << "-quit" << true << "no"
-                                         << startupCourse({"step activate-tray-icon", "step tip-of-the-day",
-                                                           "step catalog-update", "step rebuild-menus",
-                                                           "step open-startup-cameras", "step quit-request", Question,
-                                                           "step form-close", "step exit"});
+        QTest::newRow("lang-without-colon")
+            << "-LANG" << true << QString()
+            << startupCourse({"step set-language -L Engish", "step form-close", "step exit"});
+        QTest::newRow("quit-lower-case")
+            << "-quit" << true << "no"
+            << startupCourse({"step activate-tray-icon", "step tip-of-the-day", "step catalog-update",
+                              "step rebuild-menus", "step open-startup-cameras", "step quit-request",
+                              Question, "step form-close", "step exit"});
     }
     void firstCopyFollowsItsSwitch()
     {
@@ -240,10 +241,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("argument");
         QTest::addColumn<QString>("message");
         QTest::newRow("none") << QString() << "WM_SHOWOPTIONS";
-        QTest::newRow("autostart-start") << "-start" << "WM_SHOWABOUT";
-        QTest::newRow("lang") << "-LANG:EN" << "WM_SHOWABOUT";
-        QTest::newRow("startoptions") << "-STARTOPTIONS" << "WM_SHOWABOUT";
-        QTest::newRow("unknown") << "whatever" << "WM_SHOWABOUT";
+        QTest::newRow("autostart-start") << "-start"
+                                         << "WM_SHOWABOUT";
+        QTest::newRow("lang") << "-LANG:EN"
+                              << "WM_SHOWABOUT";
+        QTest::newRow("startoptions") << "-STARTOPTIONS"
+                                      << "WM_SHOWABOUT";
+        QTest::newRow("unknown") << "whatever"
+                                 << "WM_SHOWABOUT";
     }
     void secondCopyHandsOverItsRequest()
     {
@@ -253,16 +258,17 @@ private Q_SLOTS:
         QVERIFY2(first.waitForLine("step event-loop"), qPrintable(first.output()));
         {
             useStores();
-            QVERIFY(TRegKey::open(TRegRoot::CurrentUser, RegistryLayout::ProgramKey).writeString("Language", "Custom"));
+            QVERIFY(TRegKey::open(TRegRoot::CurrentUser, RegistryLayout::ProgramKey)
+                        .writeString("Language", "Custom"));
             TRegistryStore::closeAll();
         }
 
         TCopy second(m_env, argument, QString());
         QVERIFY2(second.finished(), qPrintable(second.output()));
         QVERIFY(first.waitForLine("message " + message));
-        QCOMPARE(second.course(), (QStringList{"step load-options", "step load-messages",
-                                               "step single-instance second-copy", "step notify " + message,
-                                               "step notify-done " + message + " delivered"}));
+        QCOMPARE(second.course(),
+                 (QStringList{"step load-options", "step load-messages", "step single-instance second-copy",
+                              "step notify " + message, "step notify-done " + message + " delivered"}));
         QCOMPARE(option("Language")->Data, QByteArray("Custom\0", 7));
         stop(first);
     }
@@ -273,7 +279,8 @@ private Q_SLOTS:
     {
         setOption("ShowTipsOnStartup", 1);
         useStores();
-        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, RegistryLayout::MyFavoritesKey + "\\Alpha").writeString("URL", ""));
+        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, RegistryLayout::MyFavoritesKey + "\\Alpha")
+                    .writeString("URL", ""));
         TRegistryStore::closeAll();
         TCopy first(m_env, "-start", "yes");
         QVERIFY2(first.waitForLine("step event-loop"), qPrintable(first.output()));
@@ -281,7 +288,8 @@ private Q_SLOTS:
 
         TCopy second(m_env, "-QUIT", QString());
         QVERIFY2(second.waitForLine("step notify WM_QUITREQUEST"), qPrintable(second.output()));
-        const bool waited = second.process().state() == QProcess::Running && !second.process().waitForFinished(500);
+        const bool waited =
+            second.process().state() == QProcess::Running && !second.process().waitForFinished(500);
         ::kill(static_cast<pid_t>(first.process().processId()), SIGCONT);
         QVERIFY2(waited, "the second copy ended before the running copy had handled the request");
 
@@ -383,8 +391,10 @@ private Q_SLOTS:
     void startupCamerasOpenInRegistryOrder()
     {
         useStores();
-        for (const auto& [name, flag] : std::vector<std::pair<QString, int>>{{"Zulu", 1}, {"Mike", 0}, {"alpha", 1}}) {
-            TRegKey key = TRegKey::create(TRegRoot::CurrentUser, RegistryLayout::MyFavoritesKey + "\\" + name);
+        for (const auto& [name, flag] :
+             std::vector<std::pair<QString, int>>{{"Zulu", 1}, {"Mike", 0}, {"alpha", 1}}) {
+            TRegKey key =
+                TRegKey::create(TRegRoot::CurrentUser, RegistryLayout::MyFavoritesKey + "\\" + name);
             QVERIFY(key.writeString("URL", ""));
             QVERIFY(key.writeDword("RunOnStartup", flag));
         }

@@ -62,21 +62,24 @@ private Q_SLOTS:
                                             << "UpdateInterval" << QVariant(10000);
         QTest::newRow("interval-eight-bytes") << "UpdateInterval" << TRegType::Dword << QByteArray(8, '\1')
                                               << "UpdateInterval" << QVariant(10000);
-        QTest::newRow("interval-zero") << "UpdateInterval" << TRegType::Dword << dwordBytes(0) << "UpdateInterval"
-                                       << QVariant(0);
-        QTest::newRow("scale-75-kept") << "Scale" << TRegType::Dword << dwordBytes(75) << "Scale" << QVariant(75);
+        QTest::newRow("interval-zero")
+            << "UpdateInterval" << TRegType::Dword << dwordBytes(0) << "UpdateInterval" << QVariant(0);
+        QTest::newRow("scale-75-kept")
+            << "Scale" << TRegType::Dword << dwordBytes(75) << "Scale" << QVariant(75);
         QTest::newRow("scale-missing") << QString() << 0u << QByteArray() << "Scale" << QVariant(100);
-        QTest::newRow("left-negative") << "Left" << TRegType::Dword << dwordBytes(-40) << "Left" << QVariant(-40);
+        QTest::newRow("left-negative")
+            << "Left" << TRegType::Dword << dwordBytes(-40) << "Left" << QVariant(-40);
         QTest::newRow("top-binary") << "Top" << TRegType::Binary << dwordBytes(7) << "Top" << QVariant(0);
-        QTest::newRow("run-on-startup-2") << "RunOnStartup" << TRegType::Dword << dwordBytes(2) << "RunOnStartup"
-                                          << QVariant(true);
-        QTest::newRow("run-on-startup-missing") << QString() << 0u << QByteArray() << "RunOnStartup"
-                                                << QVariant(false);
-        QTest::newRow("always-on-top-missing") << QString() << 0u << QByteArray() << "AlwaysOnTop" << QVariant(true);
-        QTest::newRow("always-on-top-0") << "AlwaysOnTop" << TRegType::Dword << dwordBytes(0) << "AlwaysOnTop"
-                                         << QVariant(false);
-        QTest::newRow("always-on-top-string") << "AlwaysOnTop" << TRegType::Sz << QByteArray("0\0", 2)
-                                              << "AlwaysOnTop" << QVariant(true);
+        QTest::newRow("run-on-startup-2")
+            << "RunOnStartup" << TRegType::Dword << dwordBytes(2) << "RunOnStartup" << QVariant(true);
+        QTest::newRow("run-on-startup-missing")
+            << QString() << 0u << QByteArray() << "RunOnStartup" << QVariant(false);
+        QTest::newRow("always-on-top-missing")
+            << QString() << 0u << QByteArray() << "AlwaysOnTop" << QVariant(true);
+        QTest::newRow("always-on-top-0")
+            << "AlwaysOnTop" << TRegType::Dword << dwordBytes(0) << "AlwaysOnTop" << QVariant(false);
+        QTest::newRow("always-on-top-string")
+            << "AlwaysOnTop" << TRegType::Sz << QByteArray("0\0", 2) << "AlwaysOnTop" << QVariant(true);
         QTest::newRow("opened-missing") << QString() << 0u << QByteArray() << "Opened" << QVariant(false);
     }
     void loadDefaultsValueByValue()
@@ -111,12 +114,15 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QString>("expected");
         QTest::newRow("missing") << false << 0u << QByteArray() << QString();
-        QTest::newRow("sz") << true << TRegType::Sz << QByteArray("cam.example/a.jpg\0", 18) << "cam.example/a.jpg";
+        QTest::newRow("sz") << true << TRegType::Sz << QByteArray("cam.example/a.jpg\0", 18)
+                            << "cam.example/a.jpg";
         QTest::newRow("expand-sz") << true << TRegType::ExpandSz << QByteArray("cam.example/b.jpg\0", 18)
                                    << "cam.example/b.jpg";
         QTest::newRow("empty-sz") << true << TRegType::Sz << QByteArray() << QString();
-        QTest::newRow("dword") << true << TRegType::Dword << dwordBytes(1) << "www.maker.test/images/logo.jpg";
-        QTest::newRow("binary-text") << true << TRegType::Binary << QByteArray("abc") << "www.maker.test/images/logo.jpg";
+        QTest::newRow("dword") << true << TRegType::Dword << dwordBytes(1)
+                               << "www.maker.test/images/logo.jpg";
+        QTest::newRow("binary-text") << true << TRegType::Binary << QByteArray("abc")
+                                     << "www.maker.test/images/logo.jpg";
         QTest::newRow("empty-binary") << true << TRegType::Binary << QByteArray() << QString();
     }
     void loadUrlByType()
@@ -155,7 +161,8 @@ private Q_SLOTS:
 
     void catalogPathChoosesTheMachineTree()
     {
-        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, Favorites + "\\Tower").writeString("URL", "user.example/t.jpg"));
+        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, Favorites + "\\Tower")
+                    .writeString("URL", "user.example/t.jpg"));
         TRegKey entry = TRegKey::create(TRegRoot::LocalMachine, Catalog + "\\Europe\\Alps\\Tower");
         QVERIFY(entry.writeString("URL", "catalog.example/t.jpg"));
         QVERIFY(entry.writeDword("Scale", 25));
@@ -194,8 +201,8 @@ private Q_SLOTS:
 
         const TRegKey key = TRegKey::open(TRegRoot::CurrentUser, Favorites + "\\Bridge");
         QVERIFY(key.isOpen());
-        QCOMPARE(key.valueNames(), QStringList({"AlwaysOnTop", "Left", "Opened", "RunOnStartup", "Scale", "Top",
-                                                "UpdateInterval", "URL"}));
+        QCOMPARE(key.valueNames(), QStringList({"AlwaysOnTop", "Left", "Opened", "RunOnStartup", "Scale",
+                                                "Top", "UpdateInterval", "URL"}));
         QCOMPARE(key.queryValue("URL")->Type, TRegType::Sz);
         QCOMPARE(key.queryValue("RunOnStartup")->Data, dwordBytes(1));
         QCOMPARE(key.queryValue("AlwaysOnTop")->Data, dwordBytes(0));
@@ -229,7 +236,8 @@ private Q_SLOTS:
     void clearRemovesOnlyThatFavoriteWithItsSubKeys()
     {
         QVERIFY(TRegKey::create(TRegRoot::CurrentUser, Favorites + "\\Beach\\Extra\\Deeper").isOpen());
-        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, Favorites + "\\Beach Bar").writeString("URL", "b.example"));
+        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, Favorites + "\\Beach Bar")
+                    .writeString("URL", "b.example"));
         TWebCamera camera;
         camera.SetDescription("Beach");
         QVERIFY(camera.isFavorite());
@@ -263,7 +271,8 @@ private Q_SLOTS:
 
     void doOpenMarksRecordAndCatalogEntry()
     {
-        QVERIFY(TRegKey::create(TRegRoot::LocalMachine, Catalog + "\\Asia\\Temple").writeString("URL", "t.example"));
+        QVERIFY(TRegKey::create(TRegRoot::LocalMachine, Catalog + "\\Asia\\Temple")
+                    .writeString("URL", "t.example"));
         TWebCamera camera;
         camera.SetDescription("Temple");
         camera.CatalogPath = "Asia";

@@ -51,11 +51,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("text");
-        QTest::newRow("about") << "vchAbout" << "About";
-        QTest::newRow("options") << "vchOptions" << "Options";
+        QTest::newRow("about") << "vchAbout"
+                               << "About";
+        QTest::newRow("options") << "vchOptions"
+                                 << "Options";
         QTest::newRow("clear-settings") << "vchClearPersonalSettings"
                                         << "Do you want to clear your personal settings for %s?";
-        QTest::newRow("unknown-key") << "vchNoSuchMessage" << "vchNoSuchMessage";
+        QTest::newRow("unknown-key") << "vchNoSuchMessage"
+                                     << "vchNoSuchMessage";
     }
     void messageTexts()
     {

@@ -95,19 +95,20 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QString>("field");
         QTest::addColumn<QVariant>("expected");
-        QTest::newRow("tips-5-is-true") << "ShowTipsOnStartup" << TRegType::Dword << dwordBytes(5) << "tips"
-                                        << QVariant(true);
-        QTest::newRow("tips-0") << "ShowTipsOnStartup" << TRegType::Dword << dwordBytes(0) << "tips" << QVariant(false);
+        QTest::newRow("tips-5-is-true")
+            << "ShowTipsOnStartup" << TRegType::Dword << dwordBytes(5) << "tips" << QVariant(true);
+        QTest::newRow("tips-0") << "ShowTipsOnStartup" << TRegType::Dword << dwordBytes(0) << "tips"
+                                << QVariant(false);
         QTest::newRow("tips-as-string-keeps-default")
             << "ShowTipsOnStartup" << TRegType::Sz << QByteArray("0\0", 2) << "tips" << QVariant(true);
-        QTest::newRow("updates-0") << "CheckForUpdatesOnStartup" << TRegType::Dword << dwordBytes(0) << "updates"
-                                   << QVariant(false);
+        QTest::newRow("updates-0") << "CheckForUpdatesOnStartup" << TRegType::Dword << dwordBytes(0)
+                                   << "updates" << QVariant(false);
         QTest::newRow("size-as-string-keeps-0")
             << "LastUpdateSize" << TRegType::Sz << QByteArray("1234\0", 5) << "size" << QVariant(0);
         QTest::newRow("size-12345") << "LastUpdateSize" << TRegType::Dword << dwordBytes(12345) << "size"
                                     << QVariant(12345);
-        QTest::newRow("language-name") << "Language" << TRegType::Sz << QByteArray("Engish\0", 7) << "language"
-                                       << QVariant("Engish");
+        QTest::newRow("language-name")
+            << "Language" << TRegType::Sz << QByteArray("Engish\0", 7) << "language" << QVariant("Engish");
         QTest::newRow("language-as-number-keeps-default")
             << "Language" << TRegType::Dword << dwordBytes(1) << "language" << QVariant("EN");
     }
@@ -190,7 +191,8 @@ private Q_SLOTS:
         QDir().mkpath(QFileInfo(autostartFile()).absolutePath());
         QFile stale(autostartFile());
         QVERIFY(stale.open(QIODevice::WriteOnly));
-        stale.write("[Desktop Entry]\nType=Application\nName=Vrel Web Camera\nExec=/old/place/vrel-web-camera -start\n");
+        stale.write("[Desktop Entry]\nType=Application\nName=Vrel Web "
+                    "Camera\nExec=/old/place/vrel-web-camera -start\n");
         stale.close();
 
         TProgramOptions options;
@@ -198,7 +200,8 @@ private Q_SLOTS:
         QVERIFY(stale.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(stale.readAll());
         QVERIFY(!text.contains("/old/place"));
-        QVERIFY(text.contains(QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath() + " -start"));
+        QVERIFY(text.contains(QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath() +
+                              " -start"));
     }
 
     void unwritableStore()

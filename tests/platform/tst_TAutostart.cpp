@@ -23,14 +23,22 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("exec");
-        QTest::newRow("plain") << "/usr/bin/vrel-web-camera" << "/usr/bin/vrel-web-camera -start";
-        QTest::newRow("blank") << "/opt/Vrel Web/vrel-web-camera" << "\"/opt/Vrel Web/vrel-web-camera\" -start";
-        QTest::newRow("double-quote") << "/opt/a\"b/x" << "\"/opt/a\\\\\"b/x\" -start";
-        QTest::newRow("dollar-and-backtick") << "/opt/$HOME`x`/x" << "\"/opt/\\\\$HOME\\\\`x\\\\`/x\" -start";
-        QTest::newRow("backslash-becomes-four") << "/opt/a\\b/x" << "\"/opt/a\\\\\\\\b/x\" -start";
-        QTest::newRow("single-quote") << "/opt/it's/x" << "\"/opt/it's/x\" -start";
-        QTest::newRow("percent-is-no-field-code") << "/opt/100%/x" << "/opt/100%%/x -start";
-        QTest::newRow("semicolon-and-hash") << "/opt/a;b#c/x" << "\"/opt/a;b#c/x\" -start";
+        QTest::newRow("plain") << "/usr/bin/vrel-web-camera"
+                               << "/usr/bin/vrel-web-camera -start";
+        QTest::newRow("blank") << "/opt/Vrel Web/vrel-web-camera"
+                               << "\"/opt/Vrel Web/vrel-web-camera\" -start";
+        QTest::newRow("double-quote") << "/opt/a\"b/x"
+                                      << "\"/opt/a\\\\\"b/x\" -start";
+        QTest::newRow("dollar-and-backtick") << "/opt/$HOME`x`/x"
+                                             << "\"/opt/\\\\$HOME\\\\`x\\\\`/x\" -start";
+        QTest::newRow("backslash-becomes-four") << "/opt/a\\b/x"
+                                                << "\"/opt/a\\\\\\\\b/x\" -start";
+        QTest::newRow("single-quote") << "/opt/it's/x"
+                                      << "\"/opt/it's/x\" -start";
+        QTest::newRow("percent-is-no-field-code") << "/opt/100%/x"
+                                                  << "/opt/100%%/x -start";
+        QTest::newRow("semicolon-and-hash") << "/opt/a;b#c/x"
+                                            << "\"/opt/a;b#c/x\" -start";
     }
     void execLineQuoting()
     {
@@ -46,7 +54,8 @@ private Q_SLOTS:
         QTest::newRow("set") << QByteArray("/srv/cfg") << "/srv/cfg/autostart/vrel-web-camera.desktop";
         QTest::newRow("relative-is-ignored")
             << QByteArray("cfg") << QDir::homePath() + "/.config/autostart/vrel-web-camera.desktop";
-        QTest::newRow("empty") << QByteArray() << QDir::homePath() + "/.config/autostart/vrel-web-camera.desktop";
+        QTest::newRow("empty") << QByteArray()
+                               << QDir::homePath() + "/.config/autostart/vrel-web-camera.desktop";
     }
     void entryPathFollowsConfigHome()
     {
