@@ -118,8 +118,7 @@ void TfrmVrelWebCamMain::FormCreate()
     // The main form is never shown and camera windows are tool windows, so the program has
     // no task-bar entry without doing anything here.
     traceStep(QStringLiteral("hide-taskbar-button"));
-    m_dialogList.clear();
-    m_cameraWindows.clear();
+    // Both lists are members, empty since construction.
     traceStep(QStringLiteral("create-lists"));
     ApplyLanguage(this);
     traceStep(QStringLiteral("apply-language"));
