@@ -9,7 +9,10 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "tests/support/TNginxServer.h"
@@ -117,6 +120,43 @@ double adapterFetchMs(const QString& hostAndPath, const QString& fileName)
     return timer.nsecsElapsed() / 1e6;
 }
 
+// The floor under every progress report: one wake-up of another thread and one back.
+double threadRoundTripUs()
+{
+    constexpr int Trips = 200;
+    std::vector<double> runs;
+    for (int run = 0; run < 20; ++run) {
+        std::mutex mutex;
+        std::condition_variable changed;
+        int turn = 0; // 0: the worker's, 1: the owner's, 2: done
+        QElapsedTimer timer;
+        timer.start();
+        std::thread worker([&] {
+            std::unique_lock<std::mutex> lock(mutex);
+            for (int i = 0; i < Trips; ++i) {
+                turn = 1;
+                changed.notify_all();
+                changed.wait(lock, [&] { return turn == 0; });
+            }
+            turn = 2;
+            changed.notify_all();
+        });
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            for (;;) {
+                changed.wait(lock, [&] { return turn != 0; });
+                if (turn == 2)
+                    break;
+                turn = 0;
+                changed.notify_all();
+            }
+        }
+        worker.join();
+        runs.push_back(timer.nsecsElapsed() / 1e3 / Trips);
+    }
+    return median(runs);
+}
+
 bool makeFile(const QString& path, qint64 size)
 {
     QFile file(path);
@@ -138,6 +178,7 @@ int main(int argc, char** argv)
     qputenv("no_proxy", "*");
     curl_global_init(CURL_GLOBAL_DEFAULT);
 
+    const double roundTripBefore = threadRoundTripUs();
     QTemporaryDir dir;
     const QString root = dir.filePath(QStringLiteral("www"));
     QDir().mkpath(root);
@@ -181,6 +222,9 @@ int main(int argc, char** argv)
     std::printf("  THTTPGet with OnProgress        %8.3f ms  (%.2fx, %ld reports per download)\n",
                 componentMs, componentMs / easyMs, reports / (Rounds + 3));
     std::printf("  THTTPGet without OnProgress     %8.3f ms  (%.2fx)\n", quietMs, quietMs / easyMs);
+
+    std::printf("  one thread round trip (mutex and condition variable): %.1f us at start, %.1f us now\n",
+                roundTripBefore, threadRoundTripUs());
 
     // 100 MB: resident memory while the body streams through.
     const long before = residentKiB();

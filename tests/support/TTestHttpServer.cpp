@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -115,6 +116,7 @@ struct TTestHttpServer::TPrivate
     quint16 Port = 0;
     std::thread Acceptor;
     std::vector<std::thread> Connections;
+    std::vector<std::thread::id> Finished;
     int OpenConnections = 0;
     int Stalled = 0;
     QHash<QByteArray, TScriptedResponse> Routes;
@@ -318,8 +320,24 @@ struct TTestHttpServer::TPrivate
         {
             std::lock_guard<std::mutex> lock(Mutex);
             --OpenConnections;
+            Finished.push_back(std::this_thread::get_id());
         }
         Changed.notify_all();
+    }
+
+    // Joins the connection threads that have finished, so a long test does not pile them up.
+    // Called with Mutex held; the threads only have their return left to do.
+    void joinFinished()
+    {
+        for (auto it = Connections.begin(); it != Connections.end();) {
+            if (std::find(Finished.begin(), Finished.end(), it->get_id()) != Finished.end()) {
+                it->join();
+                it = Connections.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        Finished.clear();
     }
 
     void acceptLoop()
@@ -340,6 +358,7 @@ struct TTestHttpServer::TPrivate
                 ::close(fd);
                 return;
             }
+            joinFinished();
             ++OpenConnections;
             Connections.emplace_back([this, fd] { serve(fd); });
         }
