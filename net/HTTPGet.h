@@ -1,4 +1,3 @@
-// net/HTTPGet.h  (module HTTPGet)
 #pragma once
 
 #include "net/THttpClient.h"
@@ -41,8 +40,8 @@ public:
     // OnProgress: TotalSize is the announced length in bytes (0: none announced), Readed the
     // bytes received so far; Sender is the worker. A handler set during a download that started
     // without one is called within 64 pieces or 0.1 s, and then after every piece.
-    // OnDoneFile: FileSize in bytes. OnDoneString
-    // is never raised, since every download goes into a file; it is kept for owners that set it.
+    // OnDoneFile: FileSize in bytes. OnDoneString is never raised, since every download goes
+    // into a file; it is kept for owners that set it.
     std::function<void(QObject* Sender, qint32 TotalSize, qint32 Readed)> OnProgress;
     std::function<void(QObject* Sender, const QString& FileName, qint32 FileSize)> OnDoneFile;
     std::function<void(QObject* Sender, const QByteArray& Result)> OnDoneString;
