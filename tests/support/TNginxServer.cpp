@@ -9,6 +9,8 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -169,6 +171,8 @@ bool TNginxServer::startOn(const TNginxOptions& options, quint16 port)
 
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::MergedChannels);
+    // A test that crashes must not leave nginx running: it goes down with its parent.
+    m_process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     m_process->start(program(),
                      {QStringLiteral("-p"), dir.path(), QStringLiteral("-c"), dir.filePath("nginx.conf"),
                       QStringLiteral("-e"), dir.filePath("error.log")});
