@@ -198,7 +198,8 @@ bool TRegistryStore::openFile(const QString& path, bool create)
             closeDb();
             return false;
         }
-        m_writable = (flags & SQLITE_OPEN_READONLY) == 0;
+        // SQLite quietly opens a file it may not write read-only; such a store can still be read.
+        m_writable = (flags & SQLITE_OPEN_READONLY) == 0 && sqlite3_db_readonly(m_db, "main") == 0;
         // Another copy of the program may hold the write lock for a moment: wait, never fail.
         sqlite3_busy_timeout(m_db, 15000);
         rc = sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
@@ -220,6 +221,11 @@ bool TRegistryStore::openFile(const QString& path, bool create)
                 continue;
             }
             return false;
+        }
+        if ((rc & 0xff) == SQLITE_READONLY) {
+            // The file or its folder cannot be written (a shared machine-wide catalog, say).
+            m_writable = false;
+            return true;
         }
         if (rc != SQLITE_OK && m_writable) {
             report("cannot prepare the store");
