@@ -1,11 +1,18 @@
 # Sourced by `make run` and the end-to-end tests: a private X display with an XEmbed tray host.
 # After vd_start: DISPLAY is exported, VD_PIDS holds the processes to end with vd_stop.
+# vd_start [openbox] [notray]: "openbox" adds a window manager, "notray" leaves the tray host out.
 
 VD_PIDS=()
 
 vd_start()
 {
-    local wm=${1:-}
+    local wm="" tray=yes arg
+    for arg in "$@"; do
+        case $arg in
+            openbox) wm=openbox ;;
+            notray) tray=no ;;
+        esac
+    done
     local fdfile
     fdfile=$(mktemp)
     Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fdfile" 2>/dev/null &
@@ -27,7 +34,13 @@ vd_start()
     if [[ "$wm" == openbox ]]; then
         openbox >/dev/null 2>&1 &
         VD_PIDS+=($!)
+        # Ready once it has announced itself on the root window.
+        for i in $(seq 1 500); do
+            xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+            sleep 0.01
+        done
     fi
+    [[ "$tray" == no ]] && return 0
     trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
         --transparent false >/dev/null 2>&1 &
     VD_PIDS+=($!)

@@ -13,6 +13,7 @@
 #include "viewer/TMakerMail.h"
 #include "viewer/TPictureBox.h"
 #include "viewer/TTempFiles.h"
+#include "viewer/TWindowPosition.h"
 #include "viewer/TWindowLayout.h"
 
 #include <QActionGroup>
@@ -58,6 +59,7 @@ TfrmImage::TfrmImage(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("frmImage"));
+    m_place = pos();
     setMinimumWidth(TWindowLayout::MinimumWidth);
     resize(375, 324);
 
@@ -237,23 +239,33 @@ void TfrmImage::placeWindow()
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize screenSize = screen ? screen->geometry().size() : QSize();
-    move(TWindowLayout::PlaceWindow(m_camera ? m_camera->Left : 0, m_camera ? m_camera->Top : 0, screenSize,
-                                    size()));
+    m_place = TWindowLayout::PlaceWindow(m_camera ? m_camera->Left : 0, m_camera ? m_camera->Top : 0, screenSize,
+                                         size());
+    move(m_place);
     raise();
+}
+
+QPoint TfrmImage::currentPlace()
+{
+    // A second after mapping the window manager has long taken the window in; from then on the
+    // window system knows best, also when the user moved the window by other means.
+    constexpr qint64 SettleMs = 1000;
+    if (!PositionsFromX11() || (m_sinceShown.isValid() && m_sinceShown.elapsed() > SettleMs))
+        m_place = TrueWindowPosition(this);
+    return m_place;
 }
 
 void TfrmImage::setVisible(bool visible)
 {
     const bool firstShow = visible && !m_shown && !isVisible();
-    if (firstShow && m_camera && m_camera->AlwaysOnTop != bool(windowFlags() & Qt::WindowStaysOnTopHint)) {
-        // Taken over before the window maps: switching it later would unmap the window again.
-        setWindowFlag(Qt::WindowStaysOnTopHint, m_camera->AlwaysOnTop);
+    if (!firstShow) {
+        QWidget::setVisible(visible);
+        return;
     }
-    QWidget::setVisible(visible);
-    if (firstShow && isVisible()) {
-        m_shown = true;
-        FormShow();
-    }
+    m_shown = true;
+    // Laid out and placed before the window maps: a window manager may not follow a move that
+    // arrives while it is still taking a new window in.
+    FormShow();
 }
 
 void TfrmImage::FormShow()
@@ -264,8 +276,14 @@ void TfrmImage::FormShow()
     SetDescription(m_camera ? m_camera->Description : QString());
     lblDateTime->clear();
     setTimerArmed(true);
+    if (m_camera && m_camera->AlwaysOnTop != bool(windowFlags() & Qt::WindowStaysOnTopHint)) {
+        // Taken over before the window maps: switching it later would unmap the window again.
+        setWindowFlag(Qt::WindowStaysOnTopHint, m_camera->AlwaysOnTop);
+    }
     placeWindow();
     ApplyScale();
+    QWidget::setVisible(true);
+    m_sinceShown.start();
     if (m_camera)
         FetchImage(m_camera->URL, m_camera->UpdateInterval);
 }
@@ -278,7 +296,7 @@ void TfrmImage::Alwaysontop1Click()
         return;
     // New window flags unmap a shown window: show it again where it was, without taking the focus.
     const bool wasVisible = isVisible();
-    const QPoint where = pos();
+    const QPoint where = currentPlace();
     setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
     if (!wasVisible)
         return;
@@ -439,7 +457,8 @@ void TfrmImage::setImageAreaSize(const QSize& size)
 void TfrmImage::ArrangeControls()
 {
     const TWindowLayout::TLayout l = TWindowLayout::ArrangeControls(Image1->size());
-    resize(l.Window);
+    // With the position: a plain resize could move the window (see TrueWindowPosition).
+    setGeometry(QRect(currentPlace(), l.Window));
     Image1->setGeometry(l.ImageArea);
     lblStatus->setGeometry(l.LabelLeft, l.StatusTop, l.LabelWidth, TWindowLayout::LabelHeight);
     lblDescription->setGeometry(l.LabelLeft, l.DescriptionTop, l.LabelWidth, TWindowLayout::LabelHeight);
@@ -622,8 +641,9 @@ void TfrmImage::FormClose()
     CancelDownload();
     setTimerArmed(false);
     if (m_camera && m_camera->isFavorite()) {
-        m_camera->Left = x();
-        m_camera->Top = y();
+        const QPoint at = currentPlace();
+        m_camera->Left = at.x();
+        m_camera->Top = at.y();
         m_camera->SaveToReg();
     }
     if (MainForm())
@@ -648,7 +668,8 @@ void TfrmImage::mouseMoveEvent(QMouseEvent* event)
     if (!(event->buttons() & Qt::LeftButton) || !dragState().Down)
         return;
     const QPoint at = event->position().toPoint();
-    move(x() + at.x() - dragState().Point.x(), y() + at.y() - dragState().Point.y());
+    m_place = currentPlace() + at - dragState().Point;
+    move(m_place);
 }
 
 void TfrmImage::mouseReleaseEvent(QMouseEvent* event)

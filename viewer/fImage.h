@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QPoint>
 #include <QString>
 #include <QWidget>
 
@@ -119,9 +121,13 @@ private:
     void setTimerArmed(bool armed);
     void setTimerInterval(int ms);
     void placeWindow();
+    QPoint currentPlace();
     void setImageAreaSize(const QSize& size);
 
     std::unique_ptr<TWebCamera> m_camera;
+    // Where the window was put; trusted over what the window system reports until it has settled.
+    QPoint m_place;
+    QElapsedTimer m_sinceShown;
     QString m_statusText;
     QString m_descriptionText;
     bool m_timerArmed = false;

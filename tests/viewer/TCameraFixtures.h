@@ -9,6 +9,7 @@
 #include "viewer/fImage.h"
 
 #include <QBuffer>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
@@ -155,6 +156,16 @@ inline bool settled(const TfrmImage* window)
 {
     return window->TimerArmed() && !window->HTTPGet1->Busy() &&
            !window->lblStatus->text().startsWith(QLatin1String("Status: Downloading"));
+}
+
+// Waits for the end of the running download. Unlike QTest::qWait, which sleeps between rounds,
+// this lets each progress report through as soon as it arrives.
+inline bool waitSettled(const TfrmImage* window, int timeoutMs = 10000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!settled(window) && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    return settled(window);
 }
 
 // Collects what the process writes to stderr (the trace goes there) while it lives.

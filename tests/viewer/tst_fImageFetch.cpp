@@ -158,7 +158,7 @@ private Q_SLOTS:
         if (!first.Body.isEmpty()) {
             m_server->route(QStringLiteral("/cam.jpg"), first);
             open();
-            QTRY_VERIFY_WITH_TIMEOUT(settled(m_window), 10000);
+            QVERIFY(waitSettled(m_window));
             QCOMPARE(m_window->lblStatus->text(), Done);
             m_server->route(QStringLiteral("/cam.jpg"), response);
             m_window->mnuRefresh->trigger();
@@ -166,7 +166,7 @@ private Q_SLOTS:
             m_server->route(QStringLiteral("/cam.jpg"), response);
             open();
         }
-        QTRY_VERIFY_WITH_TIMEOUT(settled(m_window), 10000);
+        QVERIFY(waitSettled(m_window));
 
         QCOMPARE(m_window->lblStatus->text(), status);
         QCOMPARE(m_window->ImageExt, ext);
@@ -199,7 +199,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, body);
         m_server->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(jpegJfif(100, 80), "image/jpeg"));
         open();
-        QTRY_VERIFY_WITH_TIMEOUT(settled(m_window), 10000);
+        QVERIFY(waitSettled(m_window));
         const QString shownAt = m_window->lblDateTime->text();
         m_server->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(body, "image/jpeg"));
         m_window->mnuRefresh->trigger();
@@ -216,7 +216,7 @@ private Q_SLOTS:
     {
         m_server->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(png(), "image/png"));
         open();
-        QTRY_VERIFY_WITH_TIMEOUT(settled(m_window), 10000);
+        QVERIFY(waitSettled(m_window));
         const quint16 port = m_server->port();
         m_server->stop();
         m_window->Camera()->SetURL(QStringLiteral("127.0.0.1:%1/cam.jpg").arg(port));
@@ -249,7 +249,7 @@ private Q_SLOTS:
         m_server->route(QStringLiteral("/cam.jpg"),
                         TScriptedResponse::ok(jpegJfif(natural.width(), natural.height()), "image/jpeg"));
         open(1, scale);
-        QTRY_VERIFY_WITH_TIMEOUT(settled(m_window), 10000);
+        QVERIFY(waitSettled(m_window));
         QCOMPARE(m_window->lblStatus->text(), Done);
         QCOMPARE(m_window->Image1->geometry(), imageArea);
         QCOMPARE(m_window->size(), window);
@@ -286,7 +286,7 @@ private Q_SLOTS:
         QFETCH(int, ms);
         m_server->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(jpegJfif(), "image/jpeg"));
         open(interval);
-        QTRY_VERIFY_WITH_TIMEOUT(settled(m_window), 10000);
+        QVERIFY(waitSettled(m_window));
         QCOMPARE(m_window->Timer1->isActive(), fires);
         QCOMPARE(m_window->Timer1->interval(), ms);
         QCOMPARE(m_server->requestCount(), 1);
@@ -400,7 +400,7 @@ private Q_SLOTS:
         TStderrCapture trace;
         m_server->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(jpegJfif(), "image/jpeg"));
         open();
-        QTRY_VERIFY_WITH_TIMEOUT(settled(m_window), 10000);
+        QVERIFY(waitSettled(m_window));
         const QStringList lines = trace.statusLines(QStringLiteral("Harbour"));
         QVERIFY2(lines.size() >= 4, qPrintable(lines.join(QLatin1Char('|'))));
         QCOMPARE(lines.first(), Idle);
