@@ -1,19 +1,28 @@
 #include "app/TfrmVrelWebCamMain.h"
 
 #include "app/ClearRegistryKey.h"
+#include "app/TMenuImages.h"
 #include "camera/RegistryLayout.h"
+#include "camera/TCameraFlows.h"
 #include "camera/TWebCamera.h"
 #include "lang/Lang.h"
 #include "options/ERegistryError.h"
 #include "options/fOptionsNew.h"
+#include "platform/TMakerSite.h"
 #include "platform/TRegistry.h"
+#include "platform/TShell.h"
 #include "platform/TTrace.h"
 #include "platform/TUserPrompt.h"
 #include "viewer/fImage.h"
+#include "widgets/BarMenus.h"
+#include "widgets/TrayShell.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDir>
+#include <QScreen>
 
 #include <cstdio>
 #include <memory>
@@ -59,8 +68,13 @@ TfrmVrelWebCamMain::TfrmVrelWebCamMain(const TCommandLine& commandLine, QWidget*
     setObjectName(QStringLiteral("frmVrelWebCamMain"));
     setWindowTitle(QStringLiteral("Vrel Web Camera"));
     setFixedSize(181, 87);
-    setEnabled(false);
+    // Centred, so that dialogs placed over their owner come up in the middle of the screen. Not
+    // disabled: a disabled Qt window disables every dialog it owns along with it.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
     g_mainFormServices = this;
+    BuildMenu();
+    CreateTrayIcon();
 }
 
 TfrmVrelWebCamMain::~TfrmVrelWebCamMain()
@@ -306,8 +320,252 @@ void TfrmVrelWebCamMain::WMQuitRequest()
     close();
 }
 
+void TfrmVrelWebCamMain::CreateTrayIcon()
+{
+    tiMain = new TTrayIcon(this);
+    tiMain->setObjectName(QStringLiteral("tiMain"));
+    tiMain->SetHint(QStringLiteral("Vrel Web Camera"));
+    tiMain->SetPopupMenu(PopupMenu1);
+    tiMain->OnClick = [this](TTrayIcon*, TMouseButton, TShiftState, int, int) {
+        runAction([this] { tiMainClick(); });
+    };
+    AttachTrayMenu();
+    // Active from the start: setting the picture puts the icon in the tray.
+    tiMain->SetIcon(TMenuImages::ProgramIcon());
+}
+
+void TfrmVrelWebCamMain::BuildMenu()
+{
+    actlstWebCam = new QObject(this);
+    actlstWebCam->setObjectName(QStringLiteral("actlstWebCam"));
+    actOrgFavorites = new QAction(QStringLiteral("Organize Favorites..."), actlstWebCam);
+    actOrgFavorites->setObjectName(QStringLiteral("actOrgFavorites"));
+    connect(actOrgFavorites, &QAction::triggered, this,
+            [this] { runAction([this] { actOrgFavoritesExecute(); }); });
+    actAddCamera = new QAction(QStringLiteral("Add new camera..."), actlstWebCam);
+    actAddCamera->setObjectName(QStringLiteral("actAddCamera"));
+    connect(actAddCamera, &QAction::triggered, this,
+            [this] { runAction([this] { actAddCameraExecute(); }); });
+
+    PopupMenu1 = new TBcBarPopupMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    ApplyTrayMenuSettings(PopupMenu1);
+    QList<QPixmap> images;
+    for (const QImage& image : TMenuImages::ImageList())
+        images.append(QPixmap::fromImage(image));
+    PopupMenu1->SetImages(images);
+    connect(PopupMenu1, &QMenu::aboutToShow, this, &TfrmVrelWebCamMain::PopupMenu1Popup);
+    PopupMenu1->installEventFilter(this);
+
+    // An item that runs an action shows the action's caption unless it has its own.
+    const auto runs = [](QAction* item, QAction* action, bool ownCaption) {
+        if (!ownCaption)
+            item->setText(action->text());
+        connect(action, &QAction::changed, item, [item, action, ownCaption] {
+            if (!ownCaption)
+                item->setText(action->text());
+            item->setEnabled(action->isEnabled());
+        });
+        connect(item, &QAction::triggered, action, [action] { action->trigger(); });
+    };
+
+    using namespace TMenuImages;
+    using F = TfrmVrelWebCamMain;
+    mnuAddnewCamera = AddItem(PopupMenu1, "mnuAddnewCamera", QString(), -1, nullptr);
+    runs(mnuAddnewCamera, actAddCamera, false);
+    mnuOptions =
+        AddItem(PopupMenu1, "mnuOptions", QStringLiteral("Options..."), Options, &F::mnuOptionsClick);
+    PopupMenu1->setDefaultAction(mnuOptions);
+
+    // Filled at run time with the catalog's and the favourites' cameras after their separators;
+    // a separator with nothing after it stays hidden.
+    QMenu* catalog = AddSubMenu(PopupMenu1, "mnuWebCameraCatalog", QStringLiteral("&Web Camera Catalog"), -1);
+    catalog->setSeparatorsCollapsible(true);
+    mnuWebCameraCatalog = catalog->menuAction();
+    mnuLoadFavorites =
+        AddItem(catalog, "mnuLoadFavorites", QStringLiteral("Load Catalog from Vrel Kestro web site"), -1,
+                &F::mnuLoadFavoritesClick);
+    N5 = AddSeparator(catalog, "N5");
+
+    QMenu* favorites = AddSubMenu(PopupMenu1, "mnuMyFavorites", QStringLiteral("&My Favorites"), -1);
+    favorites->setSeparatorsCollapsible(true);
+    mnuMyFavorites = favorites->menuAction();
+    mnuOrganizeMyFavorites =
+        AddItem(favorites, "mnuOrganizeMyFavorites", QStringLiteral("Organize My Favorites..."), -1, nullptr);
+    runs(mnuOrganizeMyFavorites, actOrgFavorites, true);
+    mnuAddNewFavorite =
+        AddItem(favorites, "mnuAddNewFavorite", QStringLiteral("Add new Favorite camera..."), -1, nullptr);
+    runs(mnuAddNewFavorite, actAddCamera, true);
+    N3 = AddSeparator(favorites, "N3");
+
+    N4 = AddSeparator(PopupMenu1, "N4");
+    QMenu* web = AddSubMenu(PopupMenu1, "mnuOnTheWeb", QStringLiteral("On the Web"), GlobeWithPage);
+    mnuOnTheWeb = web->menuAction();
+    mnuVrel = AddItem(web, "mnuVrel", QStringLiteral("Vrel Kestro Software - other products"), WebPage,
+                      &F::mnuVrelClick);
+    mnuVrelTarn = AddItem(web, "mnuVrelTarn", QStringLiteral("Vrel Web Camera - check latest version"),
+                          WebPage, &F::mnuVrelTarnClick);
+    mnuVrelTarnFeature =
+        AddItem(web, "mnuVrelTarnFeature", QStringLiteral("Vrel Web Camera - request new feature"), WebPage,
+                &F::mnuVrelTarnFeatureClick);
+    mnuContactUs =
+        AddItem(web, "mnuContactUs", QStringLiteral("Contact us - get support or give your advise"), WebPage,
+                &F::mnuContactUsClick);
+    mnuFAQ =
+        AddItem(web, "mnuFAQ", QStringLiteral("FAQ - Frequently Asked Qustions"), WebPage, &F::mnuFAQClick);
+    N1 = AddSeparator(PopupMenu1, "N1");
+    mnuReadme = AddItem(PopupMenu1, "mnuReadme", QStringLiteral("&Readme"), TextDocument, &F::mnuReadmeClick);
+    N2 = AddSeparator(PopupMenu1, "N2");
+    mnuAbout = AddItem(PopupMenu1, "mnuAbout", QStringLiteral("About..."), About, &F::mnuAboutClick);
+    mnuTips =
+        AddItem(PopupMenu1, "mnuTips", QStringLiteral("Show &Tip of the Day"), LightBulb, &F::mnuTipsClick);
+    mnuTips->setStatusTip(QStringLiteral("mnuTips"));
+    // Choosing it only closes the menu, as choosing any item does.
+    mnuCloseMenu = AddItem(PopupMenu1, "mnuCloseMenu", QStringLiteral("&Close this menu"), Window, nullptr);
+    mnuExit = AddItem(PopupMenu1, "mnuExit", QStringLiteral("E&xit"), Exit, &F::mnuExitClick);
+}
+
+QAction* TfrmVrelWebCamMain::AddItem(QMenu* menu, const char* name, const QString& caption, int image,
+                                     void (TfrmVrelWebCamMain::*handler)())
+{
+    QAction* item = menu->addAction(caption);
+    item->setObjectName(QLatin1String(name));
+    TBcBarPopupMenu::SetImageIndex(item, image);
+    connect(item, &QAction::triggered, this, [this, item, handler] {
+        TTrace::write("menu-item", item->objectName());
+        if (handler)
+            runAction([this, handler] { (this->*handler)(); });
+    });
+    return item;
+}
+
+QAction* TfrmVrelWebCamMain::AddSeparator(QMenu* menu, const char* name)
+{
+    QAction* separator = menu->addSeparator();
+    separator->setObjectName(QLatin1String(name));
+    TBcBarPopupMenu::SetImageIndex(separator, -1);
+    return separator;
+}
+
+QMenu* TfrmVrelWebCamMain::AddSubMenu(TBcBarPopupMenu* menu, const char* name, const QString& caption,
+                                      int image)
+{
+    TBcBarPopupMenu* sub = menu->AddSubMenu(caption);
+    sub->setObjectName(QLatin1String(name));
+    sub->menuAction()->setObjectName(QLatin1String(name));
+    TBcBarPopupMenu::SetImageIndex(sub->menuAction(), image);
+    return sub;
+}
+
+bool TfrmVrelWebCamMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == PopupMenu1) {
+        if (event->type() == QEvent::Show) {
+            const QRect g = PopupMenu1->geometry();
+            TTrace::write("menu-open", QStringLiteral("%1,%2 %3x%4 depth %5")
+                                           .arg(g.x())
+                                           .arg(g.y())
+                                           .arg(g.width())
+                                           .arg(g.height())
+                                           .arg(m_popupDepth));
+        } else if (event->type() == QEvent::Hide) {
+            TTrace::write("menu-close", PopupMenu1->objectName());
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TfrmVrelWebCamMain::tiMainClick()
+{
+    TTrace::write("tray", QStringLiteral("click"));
+    QApplication::beep();
+    TTrace::write("beep", QStringLiteral("tray-click"));
+    const QList<QWidget*> dialogs = DialogList();
+    if (!dialogs.isEmpty()) {
+        QWidget* newest = dialogs.last();
+        if (newest->isVisible())
+            TTrace::write("raise", windowName(newest));
+        ForceForegroundWindow(newest);
+        return;
+    }
+    // A copy: raising lets events run, and a window may close meanwhile.
+    const QList<QPointer<TfrmImage>> windows = m_cameraWindows;
+    for (const auto& window : windows) {
+        if (!window || !window->isVisible())
+            continue;
+        TTrace::write("raise", cameraName(window));
+        ForceForegroundWindow(window);
+    }
+}
+
+void TfrmVrelWebCamMain::tiMainDblClick()
+{
+    TTrace::write("tray", QStringLiteral("double-click"));
+    mnuOptionsClick();
+}
+
+void TfrmVrelWebCamMain::PopupMenu1Popup()
+{
+    m_popupDepth = ColorDepth ? ColorDepth() : GetColorDepth(PopupMenu1);
+    ApplyTrayBarColorDepth(PopupMenu1, m_popupDepth);
+}
+
+void TfrmVrelWebCamMain::OpenMakerPage(const QString& page)
+{
+    QString address = QStringLiteral("http://") + MakerWebHost();
+    if (!page.isEmpty())
+        address += QLatin1Char('/') + page;
+    TShell::Open(address);
+}
+
+void TfrmVrelWebCamMain::mnuVrelClick()
+{
+    OpenMakerPage(QString());
+}
+
+void TfrmVrelWebCamMain::mnuVrelTarnClick()
+{
+    OpenMakerPage(QStringLiteral("vrelcam.html"));
+}
+
+void TfrmVrelWebCamMain::mnuVrelTarnFeatureClick()
+{
+    OpenMakerPage(QStringLiteral("vrelcam_next.html"));
+}
+
+void TfrmVrelWebCamMain::mnuContactUsClick()
+{
+    OpenMakerPage(QStringLiteral("contact_us.html"));
+}
+
+void TfrmVrelWebCamMain::mnuFAQClick()
+{
+    OpenMakerPage(QStringLiteral("vrelcam_faq.html"));
+}
+
+void TfrmVrelWebCamMain::mnuReadmeClick()
+{
+    TShell::Open(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Readme.txt")));
+}
+
+void TfrmVrelWebCamMain::mnuExitClick()
+{
+    CancelOpenDialogs();
+    close();
+}
+
+void TfrmVrelWebCamMain::actAddCameraExecute()
+{
+    TCameraFlows::actAddCameraExecute(*this, this);
+}
+
+void TfrmVrelWebCamMain::mnuLoadFavoritesClick()
+{
+    RunCatalogUpdate(false);
+}
+
 // The windows these open arrive with their own features; until then they open nothing.
-void TfrmVrelWebCamMain::actAddCameraExecute() {}
+void TfrmVrelWebCamMain::actOrgFavoritesExecute() {}
 void TfrmVrelWebCamMain::mnuOptionsClick() {}
 void TfrmVrelWebCamMain::mnuAboutClick() {}
 void TfrmVrelWebCamMain::mnuTipsClick() {}
@@ -318,10 +576,29 @@ bool TfrmVrelWebCamMain::RunCatalogUpdate(bool automatic)
     return false;
 }
 
+// The registry-tree entries of the two sub-menus come with the catalog menus.
 void TfrmVrelWebCamMain::BuildFavoritesMenu() {}
 void TfrmVrelWebCamMain::RebuildMenus() {}
 
-void TfrmVrelWebCamMain::ActivateTrayIcon() {}
-void TfrmVrelWebCamMain::DeactivateTrayIcon() {}
-void TfrmVrelWebCamMain::DetachTrayMenu() {}
-void TfrmVrelWebCamMain::AttachTrayMenu() {}
+void TfrmVrelWebCamMain::ActivateTrayIcon()
+{
+    tiMain->SetActive(true);
+    tiMain->SetHint(QApplication::applicationName());
+}
+
+void TfrmVrelWebCamMain::DeactivateTrayIcon()
+{
+    tiMain->SetActive(false);
+}
+
+void TfrmVrelWebCamMain::DetachTrayMenu()
+{
+    tiMain->SetPopupMenu(nullptr);
+    tiMain->OnDblClick = nullptr;
+}
+
+void TfrmVrelWebCamMain::AttachTrayMenu()
+{
+    tiMain->SetPopupMenu(PopupMenu1);
+    tiMain->OnDblClick = [this](TTrayIcon*) { runAction([this] { tiMainDblClick(); }); };
+}

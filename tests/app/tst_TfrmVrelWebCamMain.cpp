@@ -2,19 +2,25 @@
 #include "app/TfrmVrelWebCamMain.h"
 #include "camera/RegistryLayout.h"
 #include "camera/TWebCamera.h"
+#include "camera/TfrmCameraSettings.h"
 #include "options/fOptionsNew.h"
 #include "platform/TRegistry.h"
 #include "platform/TRegistryStore.h"
 #include "platform/TUserPrompt.h"
 #include "viewer/fImage.h"
+#include "widgets/TrayShell.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QMenu>
 #include <QPointer>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
+#include "tests/app/TTraceCapture.h"
 
 namespace {
 
@@ -321,6 +327,40 @@ private Q_SLOTS:
         QCOMPARE(m_prompts.first().Kind, TUserPrompt::TKind::Information);
         QCOMPARE(m_prompts.first().Text, QString("Failed to set data for 'ExePath'"));
         QVERIFY(form.IsClosed());
+    }
+
+    // Without an argument the user is asked for a camera before the rest of the start-up runs;
+    // cancelling the dialog lets it go on in order.
+    void startWithoutArgumentAsksForACameraThenGoesOn()
+    {
+        QVERIFY2(qEnvironmentVariableIntValue("VREL_TRACE") == 1, "this test reads the trace");
+        addFavorite("Alpha", 1);
+        ProgramOptions.ShowTipsOnStartup = true;
+        ProgramOptions.CheckForUpdatesOnStartup = true;
+        bool detached = false;
+        TfrmVrelWebCamMain form{TCommandLine()};
+        auto* poll = new QTimer(&form);
+        connect(poll, &QTimer::timeout, &form, [&] {
+            auto* dialog = qobject_cast<TfrmCameraSettings*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            poll->stop();
+            detached = form.tiMain->PopupMenu() == nullptr;
+            QTest::mouseClick(dialog->btnCancel, Qt::LeftButton);
+        });
+        poll->start(10);
+        TTraceCapture trace;
+
+        form.FormCreate();
+
+        QVERIFY(detached);
+        QCOMPARE(trace.events({"step", "dialog-open", "dialog-close", "camera-open"}),
+                 (QStringList{"step hide-taskbar-button", "step create-lists", "step apply-language",
+                              "step activate-tray-icon", "step tip-of-the-day", "step options-window",
+                              "step add-camera", "dialog-open frmCameraSettings",
+                              "dialog-close frmCameraSettings 2", "step catalog-update", "step rebuild-menus",
+                              "step open-startup-cameras", "camera-open Alpha"}));
+        QCOMPARE(cameraNames(form), QStringList{"Alpha"});
     }
 
     void formRegistersItselfAsMainForm()
