@@ -189,7 +189,11 @@ void TfrmVrelWebCamMain::FormClose()
     m_closed = true;
     // Queued: the quit takes effect once control is back in the application's own loop, and
     // a main loop that has not started yet is not entered at all (main() checks IsClosed()).
-    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    // exit(), not quit(): Qt's quit() first closes every window, and a camera window that is
+    // closed stores its place, which ending the program must not do. A form destroyed before
+    // the call runs takes it along.
+    QMetaObject::invokeMethod(
+        this, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     CancelOpenDialogs();
     DeactivateTrayIcon();
 }

@@ -10,6 +10,7 @@
 #include "viewer/fImage.h"
 #include "widgets/TrayShell.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QMenu>
@@ -204,6 +205,31 @@ private Q_SLOTS:
             window->move(300, 200);
         }
         QVERIFY(window.isNull());
+        const auto after = TRegKey::open(TRegRoot::CurrentUser, Favorites + "\\Alpha").values();
+        QCOMPARE(after.size(), before.size());
+        for (int i = 0; i < after.size(); ++i)
+            QCOMPARE(after.at(i).Data, before.at(i).Data);
+    }
+
+    // The same when the program ends through its event loop, as Exit does: the loop ends
+    // without closing the camera windows, so none of them stores its place.
+    void exitLeavesTheFavoritesAsTheyWere()
+    {
+        addFavorite("Alpha", 1);
+        TfrmVrelWebCamMain form{TCommandLine("-start")};
+        form.FormCreate();
+        QCOMPARE(cameraNames(form), QStringList{"Alpha"});
+        QWidget* window = form.CameraWindows().first();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        const auto before = TRegKey::open(TRegRoot::CurrentUser, Favorites + "\\Alpha").values();
+        window->move(300, 200);
+
+        QTimer::singleShot(0, form.mnuExit, &QAction::trigger);
+        QTimer::singleShot(10000, [] { QCoreApplication::exit(1); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+
+        QVERIFY(form.IsClosed());
+        QCOMPARE(cameraNames(form), QStringList{"Alpha"});
         const auto after = TRegKey::open(TRegRoot::CurrentUser, Favorites + "\\Alpha").values();
         QCOMPARE(after.size(), before.size());
         for (int i = 0; i < after.size(); ++i)
