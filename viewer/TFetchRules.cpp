@@ -63,10 +63,15 @@ int TimerIntervalMs(qint32 minutes)
 QString DateTimeText(const QDateTime& when, const QLocale& locale)
 {
     // Qt's long time format carries the time zone ("t"); the time line shows the clock only.
-    QString timeFormat = locale.timeFormat(QLocale::LongFormat);
-    timeFormat.remove(QRegularExpression(QStringLiteral("\\s*t+\\s*")));
-    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           locale.toString(when.time(), timeFormat.trimmed());
+    // Worked out once per locale: every refresh of every window asks.
+    static QLocale cachedFor(QLocale::C);
+    static QString timeFormat;
+    if (timeFormat.isEmpty() || cachedFor != locale) {
+        static const QRegularExpression zone(QStringLiteral("\\s*t+\\s*"));
+        timeFormat = locale.timeFormat(QLocale::LongFormat).remove(zone).trimmed();
+        cachedFor = locale;
+    }
+    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') + locale.toString(when.time(), timeFormat);
 }
 
 } // namespace TFetchRules

@@ -41,6 +41,7 @@ QString URLDirectory(const QString& url);
 int TimerIntervalMs(qint32 minutes);
 
 // The time line under the picture: the user's short date and long time, without a time zone.
+// UI thread only.
 QString DateTimeText(const QDateTime& when, const QLocale& locale = QLocale());
 
 } // namespace TFetchRules

@@ -1,5 +1,7 @@
 #include "viewer/TPicture.h"
 
+#include "viewer/TJpegDecoder.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
@@ -70,6 +72,21 @@ bool TPicture::LoadFromFile(const QString& fileName)
         return false;
     QByteArray bytes = file.readAll();
     file.close();
+
+    if (format == TFormat::Jpeg) {
+        QImage image;
+        switch (TJpegDecoder::Decode(bytes, fitsLimits, &image)) {
+        case TJpegDecoder::TResult::Decoded:
+            m_image = std::move(image);
+            m_bytes = std::move(bytes);
+            m_format = format;
+            return true;
+        case TJpegDecoder::TResult::Refused:
+            return false;
+        case TJpegDecoder::TResult::Unsupported:
+            break; // CMYK: Qt's reader converts it
+        }
+    }
 
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);

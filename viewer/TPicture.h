@@ -8,7 +8,8 @@ class QPainter;
 class QRect;
 
 // A picture as the camera window needs it: loaded from a file by the decoder its extension
-// names (".jpg"/".jpeg", ".gif", ".png", ".bmp"; the content is never sniffed), with its natural
+// names (".jpg"/".jpeg" through libjpeg, ".gif", ".png" and ".bmp" through Qt's readers; the
+// content is never sniffed), with its natural
 // size, drawn stretched, and saved in the format it was loaded in: the loaded bytes are written
 // back unchanged. The placeholder picture saves as a bitmap.
 class TPicture

@@ -211,20 +211,30 @@ void TfrmImage::buildMenu()
 
 void TfrmImage::connectDownload()
 {
-    HTTPGet1->OnProgress = [this](QObject* sender, qint32 total, qint32 readed) {
-        HTTPGet1Progress(sender, total, readed);
-    };
+    // Every progress report stops the download until the window has handled it: a round trip
+    // between threads per 1025-byte piece. A download that ends within ProgressDelayMs (any
+    // picture on a fast network) goes without them; a slower one reports from then on.
+    m_progressDelay = new QTimer(this);
+    m_progressDelay->setSingleShot(true);
+    m_progressDelay->setInterval(ProgressDelayMs);
+    connect(m_progressDelay, &QTimer::timeout, this, [this] {
+        if (m_closed || !HTTPGet1->Busy())
+            return;
+        HTTPGet1->OnProgress = [this](QObject* sender, qint32 total, qint32 readed) {
+            HTTPGet1Progress(sender, total, readed);
+        };
+    });
     HTTPGet1->OnDoneFile = [this](QObject* sender, const QString& fileName, qint32 fileSize) {
         m_inEndEvent = true;
         HTTPGet1DoneFile(sender, fileName, fileSize);
         m_inEndEvent = false;
-        resumePendingFetch();
+        downloadEnded();
     };
     HTTPGet1->OnError = [this](QObject* sender) {
         m_inEndEvent = true;
         HTTPGet1Error(sender);
         m_inEndEvent = false;
-        resumePendingFetch();
+        downloadEnded();
     };
 }
 
@@ -339,8 +349,17 @@ void TfrmImage::startDownload(const QString& URL, qint32 minutes)
     HTTPGet1->FileName = TTempFiles::Create(QStringLiteral(".gif"));
     HTTPGet1->Referer = TFetchRules::URLDirectory(URL);
     SetStatus(TFetchRules::StatusLine(TFetchRules::WordDownloading));
+    HTTPGet1->OnProgress = nullptr;
     HTTPGet1->StartDownload();
+    m_progressDelay->start();
     setTimerInterval(TFetchRules::TimerIntervalMs(minutes));
+}
+
+void TfrmImage::downloadEnded()
+{
+    m_progressDelay->stop();
+    HTTPGet1->OnProgress = nullptr;
+    resumePendingFetch();
 }
 
 void TfrmImage::resumePendingFetch()
@@ -634,6 +653,7 @@ void TfrmImage::FormClose()
 {
     m_closed = true;
     m_hasPendingFetch = false;
+    m_progressDelay->stop();
     HTTPGet1->OnProgress = nullptr;
     HTTPGet1->OnDoneFile = nullptr;
     HTTPGet1->OnDoneString = nullptr;

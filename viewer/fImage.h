@@ -57,6 +57,9 @@ public:
 
     // The extension (with its dot) of the last recognised picture type; ".jpg" at first.
     QString ImageExt = QStringLiteral(".jpg");
+    // How long a download runs before it reports its progress piece by piece (see connectDownload).
+    static constexpr int ProgressDelayMs = 100;
+
     // Whether the refresh timer is armed. An armed timer means no download is running; with an
     // update interval of 0 it is armed but never fires.
     bool TimerArmed() const { return m_timerArmed; }
@@ -117,6 +120,7 @@ private:
     void buildMenu();
     void connectDownload();
     void startDownload(const QString& URL, qint32 minutes);
+    void downloadEnded();
     void resumePendingFetch();
     void setTimerArmed(bool armed);
     void setTimerInterval(int ms);
@@ -134,6 +138,7 @@ private:
     bool m_shown = false;
     bool m_closed = false;
     bool m_inEndEvent = false;
+    QTimer* m_progressDelay = nullptr;
 
     // A fetch asked for while a download was still running: started once that one has ended.
     bool m_hasPendingFetch = false;

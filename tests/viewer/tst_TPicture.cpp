@@ -30,10 +30,27 @@ QByteArray encoded(const QImage& image, const char* format)
     return bytes;
 }
 
+QByteArray fixture(const char* name)
+{
+    QFile f(QStringLiteral(VREL_TEST_DATA_DIR "/viewer/") + QLatin1String(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 QByteArray gifFixture()
 {
-    QFile f(QStringLiteral(VREL_TEST_DATA_DIR "/viewer/camera.gif"));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return fixture("camera.gif");
+}
+
+// A JPEG whose frame header announces another size than its data holds.
+QByteArray jpegAnnouncing(quint16 width, quint16 height)
+{
+    QByteArray bytes = encoded(twoColours(16, 16), "jpeg");
+    const qsizetype sof = bytes.indexOf(QByteArray("\xff\xc0", 2));
+    if (sof < 0)
+        return QByteArray();
+    qToBigEndian<quint16>(height, bytes.data() + sof + 5);
+    qToBigEndian<quint16>(width, bytes.data() + sof + 7);
+    return bytes;
 }
 
 // A bitmap header that announces a size but carries no pixel data.
@@ -81,6 +98,13 @@ private Q_SLOTS:
         QTest::newRow("png") << "a.png" << encoded(image, "png") << QSize(64, 48);
         QTest::newRow("bmp") << "a.bmp" << encoded(image, "bmp") << QSize(64, 48);
         QTest::newRow("gif") << "a.gif" << gifFixture() << QSize(80, 60);
+        QTest::newRow("jpeg-greyscale") << "grey.jpg" << encoded(twoColours(30, 20).convertToFormat(QImage::Format_Grayscale8), "jpeg")
+                                        << QSize(30, 20);
+        QTest::newRow("jpeg-cmyk") << "cmyk.jpg" << fixture("cmyk.jpg") << QSize(40, 30);
+        // The first half of the scan lines arrived: shown, the rest grey.
+        const QByteArray whole = encoded(twoColours(256, 256), "jpeg");
+        QTest::newRow("jpeg-truncated-shows-what-came") << "cut.jpg" << whole.left(whole.size() * 3 / 4)
+                                                        << QSize(256, 256);
         QTest::newRow("side-10000-accepted") << "wide.png" << encoded(QImage(10000, 2, QImage::Format_Mono), "png")
                                              << QSize(10000, 2);
     }
@@ -109,6 +133,9 @@ private Q_SLOTS:
         QTest::newRow("side-10001-refused") << "wide.png" << encoded(QImage(10001, 2, QImage::Format_Mono), "png");
         QTest::newRow("height-10001-refused") << "tall.png" << encoded(QImage(2, 10001, QImage::Format_Mono), "png");
         QTest::newRow("288-MB-decoded-refused") << "big.bmp" << bitmapHeaderOnly(9000, 8000);
+        QTest::newRow("jpeg-announcing-10001-wide") << "wide.jpg" << jpegAnnouncing(10001, 16);
+        QTest::newRow("jpeg-announcing-9000x8000") << "big.jpg" << jpegAnnouncing(9000, 8000);
+        QTest::newRow("jpeg-header-only") << "head.jpg" << encoded(twoColours(64, 48), "jpeg").left(100);
     }
     void refusesWhatItsDecoderCannotRead()
     {
@@ -135,6 +162,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         const QImage image = twoColours(64, 48);
         QTest::newRow("jpeg") << "s.jpg" << encoded(image, "jpeg");
+        QTest::newRow("jpeg-cmyk") << "s.jpg" << fixture("cmyk.jpg");
         QTest::newRow("png") << "s.png" << encoded(image, "png");
         QTest::newRow("gif") << "s.gif" << gifFixture();
         QTest::newRow("bmp") << "s.bmp" << encoded(image, "bmp");
@@ -168,6 +196,17 @@ private Q_SLOTS:
         QVERIFY(back.loadFromData(bytes, "bmp"));
         QCOMPARE(back.size(), QSize(256, 256));
         QCOMPARE(back.convertToFormat(QImage::Format_RGB32), picture.Image().convertToFormat(QImage::Format_RGB32));
+    }
+
+    void jpegColoursSurviveDecoding()
+    {
+        TPicture picture;
+        QVERIFY(picture.LoadFromFile(write(QStringLiteral("c.jpg"), encoded(twoColours(64, 48), "jpeg"))));
+        const QColor left = picture.Image().pixelColor(8, 24);
+        const QColor right = picture.Image().pixelColor(56, 24);
+        QVERIFY2(left.red() > 230 && left.green() < 25 && left.blue() < 25, qPrintable(left.name()));
+        QVERIFY2(right.blue() > 230 && right.red() < 25 && right.green() < 25, qPrintable(right.name()));
+        QCOMPARE(picture.Image().pixel(8, 24) >> 24, 0xffu);
     }
 
     void failedSaveKeepsExistingFile()

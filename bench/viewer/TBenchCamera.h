@@ -1,0 +1,166 @@
+#pragma once
+
+// Shared by the camera window benchmarks: a camera picture of a given size and byte budget, the
+// loopback server that serves it, and a refresh that runs the event loop until the window is done.
+
+#include "camera/TWebCamera.h"
+#include "net/HTTPGet.h"
+#include "tests/support/TNginxServer.h"
+#include "tests/support/TTestHttpServer.h"
+#include "viewer/fImage.h"
+
+#include <QBuffer>
+#include <QColor>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QImage>
+#include <QImageWriter>
+#include <QLabel>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace BenchCamera {
+
+// A street-scene-like picture: smooth gradients, shapes and some sensor noise, so that JPEG sizes
+// behave like those of real cameras.
+inline QImage scene(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    QPainter p(&image);
+    QLinearGradient sky(0, 0, 0, h);
+    sky.setColorAt(0, QColor(90, 140, 210));
+    sky.setColorAt(0.6, QColor(200, 210, 220));
+    sky.setColorAt(1, QColor(70, 80, 70));
+    p.fillRect(image.rect(), sky);
+    QRandomGenerator random(42);
+    for (int i = 0; i < 60; ++i) {
+        const QColor c(random.bounded(256), random.bounded(256), random.bounded(256));
+        p.fillRect(random.bounded(w), h / 3 + random.bounded(h / 2), 20 + random.bounded(w / 6),
+                   20 + random.bounded(h / 4), c);
+    }
+    p.end();
+    for (int y = 0; y < h; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const int n = int(random.bounded(17)) - 8;
+            const QRgb v = line[x];
+            line[x] = qRgb(std::clamp(qRed(v) + n, 0, 255), std::clamp(qGreen(v) + n, 0, 255),
+                           std::clamp(qBlue(v) + n, 0, 255));
+        }
+    }
+    return image;
+}
+
+inline QByteArray jpeg(const QImage& image, int quality)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(quality);
+    writer.write(image);
+    return bytes;
+}
+
+// The JPEG of the scene whose size comes closest to targetBytes.
+inline QByteArray jpegOfAbout(int w, int h, int targetBytes)
+{
+    const QImage image = scene(w, h);
+    QByteArray best;
+    for (int quality = 5; quality <= 100; quality += 5) {
+        QByteArray candidate = jpeg(image, quality);
+        if (best.isEmpty() || std::abs(candidate.size() - targetBytes) < std::abs(best.size() - targetBytes))
+            best = std::move(candidate);
+    }
+    return best;
+}
+
+// nginx on loopback when installed (a separate process: its memory is not ours), else our own
+// test server.
+class TServer
+{
+public:
+    bool start(const QByteArray& body)
+    {
+        const QString root = m_dir.filePath(QStringLiteral("www"));
+        QDir().mkpath(root);
+        QFile file(root + QStringLiteral("/cam.jpg"));
+        if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size())
+            return false;
+        file.close();
+        if (!TNginxServer::program().isEmpty()) {
+            TNginxOptions options;
+            options.DocumentRoot = root;
+            m_nginx = std::make_unique<TNginxServer>();
+            if (m_nginx->start(options)) {
+                m_url = m_nginx->url(QStringLiteral("/cam.jpg"));
+                Name = "nginx";
+                return true;
+            }
+        }
+        m_own = std::make_unique<TTestHttpServer>();
+        if (!m_own->start())
+            return false;
+        m_own->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(body, "image/jpeg"));
+        m_url = m_own->url(QStringLiteral("/cam.jpg"));
+        Name = "in-process test server";
+        return true;
+    }
+    QString url() const { return m_url; }
+    const char* Name = "";
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<TNginxServer> m_nginx;
+    std::unique_ptr<TTestHttpServer> m_own;
+    QString m_url;
+};
+
+inline TWebCamera* camera(const QString& description, const QString& url, int left, int top)
+{
+    auto* c = new TWebCamera;
+    c->SetDescription(description);
+    c->SetURL(url);
+    c->SetUpdateInterval(5);
+    c->Scale = 100;
+    c->Left = left;
+    c->Top = top;
+    c->AlwaysOnTop = true;
+    return c;
+}
+
+// Runs the event loop until the window's running download has ended and its end event returned.
+inline bool waitDone(TfrmImage& window)
+{
+    QEventLoop loop;
+    const auto done = window.HTTPGet1->OnDoneFile;
+    const auto error = window.HTTPGet1->OnError;
+    window.HTTPGet1->OnDoneFile = [&](QObject* s, const QString& f, qint32 n) {
+        done(s, f, n);
+        loop.quit();
+    };
+    window.HTTPGet1->OnError = [&](QObject* s) {
+        error(s);
+        loop.quit();
+    };
+    if (window.HTTPGet1->Busy())
+        loop.exec();
+    window.HTTPGet1->OnDoneFile = done;
+    window.HTTPGet1->OnError = error;
+    return window.lblStatus->text() == QLatin1String("Status: Done");
+}
+
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+} // namespace BenchCamera
