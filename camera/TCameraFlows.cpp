@@ -68,8 +68,9 @@ void removeMarkers(QAction* item, const QAction* catalogRoot)
     clearImage(item);
     for (QAction* folder = parentItem(item); folder && folder != catalogRoot; folder = parentItem(folder)) {
         const QMenu* menu = folder->menu();
-        const bool stillMarked = menu && std::any_of(menu->actions().cbegin(), menu->actions().cend(),
-                                                     [](const QAction* a) { return imageIndex(a) == NewCameraImage; });
+        const bool stillMarked =
+            menu && std::any_of(menu->actions().cbegin(), menu->actions().cend(),
+                                [](const QAction* a) { return imageIndex(a) == NewCameraImage; });
         if (stillMarked)
             break;
         clearImage(folder);

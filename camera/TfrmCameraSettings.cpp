@@ -85,8 +85,8 @@ TfrmCameraSettings::TfrmCameraSettings(QWidget* owner)
     addLabel(QStringLiteral("lblPeriod"), QStringLiteral("Update &every"), QRect(16, 141, 82, 16))
         ->setBuddy(edtPeriod);
     addLabel(QStringLiteral("lblMinutes"), QStringLiteral("minute(s)*"), QRect(156, 141, 80, 16));
-    QLabel* note = addLabel(QStringLiteral("lblManualNote"), QStringLiteral("* set 0 to refresh camera manually"),
-                            QRect(16, 162, 220, 14));
+    QLabel* note = addLabel(QStringLiteral("lblManualNote"),
+                            QStringLiteral("* set 0 to refresh camera manually"), QRect(16, 162, 220, 14));
     QFont noteFont = note->font();
     noteFont.setPointSizeF(noteFont.pointSizeF() * 0.85);
     note->setFont(noteFont);
@@ -96,7 +96,8 @@ TfrmCameraSettings::TfrmCameraSettings(QWidget* owner)
     cbxScale->setGeometry(288, 138, 125, 21);
     cbxScale->addItems({QStringLiteral("25%"), QStringLiteral("50%"), QStringLiteral("Original Size")});
     setHelpContext(cbxScale, 8);
-    addLabel(QStringLiteral("lblScale"), QStringLiteral("Scale: "), QRect(240, 141, 46, 16))->setBuddy(cbxScale);
+    addLabel(QStringLiteral("lblScale"), QStringLiteral("Scale: "), QRect(240, 141, 46, 16))
+        ->setBuddy(cbxScale);
 
     chkStartup = new QCheckBox(QStringLiteral("Open on program startup"), this);
     chkStartup->setObjectName(QStringLiteral("chkStartup"));

@@ -71,7 +71,8 @@ QString DateTimeText(const QDateTime& when, const QLocale& locale)
         timeFormat = locale.timeFormat(QLocale::LongFormat).remove(zone).trimmed();
         cachedFor = locale;
     }
-    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') + locale.toString(when.time(), timeFormat);
+    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           locale.toString(when.time(), timeFormat);
 }
 
 } // namespace TFetchRules

@@ -7,8 +7,8 @@ namespace TMakerMail {
 
 enum class TReport
 {
-    InvalidCamera,   // "Report invalid camera"
-    AddToCatalog     // "Add camera to Vrel Kestro catalog "
+    InvalidCamera, // "Report invalid camera"
+    AddToCatalog   // "Add camera to Vrel Kestro catalog "
 };
 
 // "mailto:" + address + the report's fixed subject query + the camera URL as the body. The

@@ -4,8 +4,8 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QRandomGenerator>
 #include <QList>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cmath>

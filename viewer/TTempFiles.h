@@ -20,8 +20,8 @@ QString FileNameFor(const QString& folder, const QTime& time, quint32 random, co
 // folder is made instead. Empty when no private folder can be had.
 QString MakePrivateFolder(const QString& tempRoot);
 
-// The private folder in the system's temporary folder, with its trailing separator; made once. Empty when neither
-// the usual folder nor a freshly made fallback can be had (the download then fails).
+// The private folder in the system's temporary folder, with its trailing separator; made once. Empty when
+// neither the usual folder nor a freshly made fallback can be had (the download then fails).
 QString PrivateFolder();
 
 // Creates an empty file under a fresh name in the private folder and returns its path;

@@ -20,7 +20,8 @@ TLayout ArrangeControls(const QSize& imageArea)
     TLayout l;
     l.Window = QSize(std::max(MinimumWidth, imageArea.width() + 2 * Margin), imageArea.height() + 63);
     const int clientWidth = l.Window.width();
-    const int left = clientWidth - 2 * Margin > imageArea.width() ? (clientWidth - imageArea.width()) / 2 : Margin;
+    const int left =
+        clientWidth - 2 * Margin > imageArea.width() ? (clientWidth - imageArea.width()) / 2 : Margin;
     l.ImageArea = QRect(QPoint(left, Margin), imageArea);
     l.LabelWidth = clientWidth - 2 * Margin;
     l.StatusTop = Margin + imageArea.height() + 4;

@@ -3,9 +3,9 @@
 #include <QGuiApplication>
 #include <QWidget>
 
-#include <xcb/xcb.h>
-
 #include <cstdlib>
+
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -37,8 +37,8 @@ QPoint TrueWindowPosition(const QWidget* window)
         return window->pos();
     const xcb_window_t root = tree->root;
     std::free(tree);
-    xcb_translate_coordinates_reply_t* at =
-        xcb_translate_coordinates_reply(connection, xcb_translate_coordinates(connection, id, root, 0, 0), nullptr);
+    xcb_translate_coordinates_reply_t* at = xcb_translate_coordinates_reply(
+        connection, xcb_translate_coordinates(connection, id, root, 0, 0), nullptr);
     if (!at)
         return window->pos();
     const QPoint native(at->dst_x, at->dst_y);

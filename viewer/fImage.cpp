@@ -13,8 +13,8 @@
 #include "viewer/TMakerMail.h"
 #include "viewer/TPictureBox.h"
 #include "viewer/TTempFiles.h"
-#include "viewer/TWindowPosition.h"
 #include "viewer/TWindowLayout.h"
+#include "viewer/TWindowPosition.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -180,7 +180,8 @@ void TfrmImage::buildMenu()
     mnuSaveImage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     mnuAddVrelCatalog =
         makeAction(QStringLiteral("mnuAddVrelCatalog"), QStringLiteral("Add camera to Vrel Kestro catalog "));
-    mnuReportInvalidCamera = makeAction(QStringLiteral("mnuReportInvalidCamera"), QStringLiteral("Report invalid camera"));
+    mnuReportInvalidCamera =
+        makeAction(QStringLiteral("mnuReportInvalidCamera"), QStringLiteral("Report invalid camera"));
     mnuClose = makeAction(QStringLiteral("mnuClose"), QStringLiteral("&Close"));
 
     PopupMenu1->addAction(mnuSettings);
@@ -249,8 +250,8 @@ void TfrmImage::placeWindow()
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize screenSize = screen ? screen->geometry().size() : QSize();
-    m_place = TWindowLayout::PlaceWindow(m_camera ? m_camera->Left : 0, m_camera ? m_camera->Top : 0, screenSize,
-                                         size());
+    m_place = TWindowLayout::PlaceWindow(m_camera ? m_camera->Left : 0, m_camera ? m_camera->Top : 0,
+                                         screenSize, size());
     move(m_place);
     raise();
 }
@@ -430,7 +431,8 @@ void TfrmImage::HTTPGet1DoneFile(QObject* Sender, const QString& FileName, qint3
         Image2->SetPicture(picture);
         m_camera->ImageWidth = Image2->width();
         m_camera->ImageHeight = Image2->height();
-        setImageAreaSize(TWindowLayout::ImageAreaSize(m_camera->ImageWidth, m_camera->ImageHeight, m_camera->Scale));
+        setImageAreaSize(
+            TWindowLayout::ImageAreaSize(m_camera->ImageWidth, m_camera->ImageHeight, m_camera->Scale));
         Image1->SetPicture(picture);
         SetStatus(TFetchRules::StatusLine(TFetchRules::WordDone));
     } else {
@@ -546,7 +548,8 @@ void TfrmImage::mnuScale100Click(QAction* Sender)
         return;
     Sender->setChecked(true);
     m_camera->Scale = Sender->data().toInt();
-    setImageAreaSize(TWindowLayout::ImageAreaSize(m_camera->ImageWidth, m_camera->ImageHeight, m_camera->Scale));
+    setImageAreaSize(
+        TWindowLayout::ImageAreaSize(m_camera->ImageWidth, m_camera->ImageHeight, m_camera->Scale));
     ArrangeControls();
     if (m_camera->isFavorite())
         m_camera->SaveToReg();
@@ -576,8 +579,8 @@ void TfrmImage::Delete1Click()
 void TfrmImage::mnuSaveImageClick()
 {
     const QString proposed = (m_camera ? m_camera->Description : QString()) + ImageExt;
-    const QString fileName =
-        TUserPrompt::SaveFileName(this, QStringLiteral("Chose file name"), SaveFilter, ImageExt.mid(1), proposed);
+    const QString fileName = TUserPrompt::SaveFileName(this, QStringLiteral("Chose file name"), SaveFilter,
+                                                       ImageExt.mid(1), proposed);
     if (!fileName.isEmpty())
         Image1->Picture().SaveToFile(fileName);
 }

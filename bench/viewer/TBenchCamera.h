@@ -5,13 +5,12 @@
 
 #include "camera/TWebCamera.h"
 #include "net/HTTPGet.h"
-#include "tests/support/TNginxServer.h"
-#include "tests/support/TTestHttpServer.h"
 #include "viewer/fImage.h"
 
 #include <QBuffer>
 #include <QColor>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QImage>
@@ -25,6 +24,9 @@
 #include <cstdio>
 #include <memory>
 #include <vector>
+
+#include "tests/support/TNginxServer.h"
+#include "tests/support/TTestHttpServer.h"
 
 namespace BenchCamera {
 
@@ -137,18 +139,25 @@ inline TWebCamera* camera(const QString& description, const QString& url, int le
 }
 
 // Runs the event loop until the window's running download has ended and its end event returned.
-inline bool waitDone(TfrmImage& window)
+// With a clock, *endMs is its reading the moment the end event returned (the status then reads
+// "Done"); the repaint that follows is not counted.
+inline bool waitDone(TfrmImage& window, const QElapsedTimer* clock = nullptr, double* endMs = nullptr)
 {
     QEventLoop loop;
     const auto done = window.HTTPGet1->OnDoneFile;
     const auto error = window.HTTPGet1->OnError;
+    const auto ended = [&] {
+        if (clock && endMs)
+            *endMs = clock->nsecsElapsed() / 1e6;
+        loop.quit();
+    };
     window.HTTPGet1->OnDoneFile = [&](QObject* s, const QString& f, qint32 n) {
         done(s, f, n);
-        loop.quit();
+        ended();
     };
     window.HTTPGet1->OnError = [&](QObject* s) {
         error(s);
-        loop.quit();
+        ended();
     };
     if (window.HTTPGet1->Busy())
         loop.exec();

@@ -1,16 +1,16 @@
 // One camera refresh, from FetchImage to "Done", against the floor of the same work done plainly:
 // libcurl's easy interface fetching the file and libjpeg decoding it, measured in the same run.
 
-#include "TBenchCamera.h"
-
 #include "viewer/TPictureBox.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
+#include "TBenchCamera.h"
 #include <curl/curl.h>
 #include <jpeglib.h>
 
@@ -18,12 +18,12 @@ using namespace BenchCamera;
 
 namespace {
 
-constexpr int Rounds = 30;
+constexpr int Rounds = 60;
 
 size_t appendTo(char* data, size_t size, size_t count, void* buffer)
 {
-    static_cast<std::vector<unsigned char>*>(buffer)->insert(static_cast<std::vector<unsigned char>*>(buffer)->end(),
-                                                             data, data + size * count);
+    static_cast<std::vector<unsigned char>*>(buffer)->insert(
+        static_cast<std::vector<unsigned char>*>(buffer)->end(), data, data + size * count);
     return size * count;
 }
 
@@ -56,9 +56,11 @@ double referenceMs(const QString& url, QSize* decoded)
     jpeg_mem_src(&info, body.data(), static_cast<unsigned long>(body.size()));
     jpeg_read_header(&info, TRUE);
     jpeg_start_decompress(&info);
-    std::vector<unsigned char> pixels(size_t(info.output_width) * info.output_height * info.output_components);
+    std::vector<unsigned char> pixels(size_t(info.output_width) * info.output_height *
+                                      info.output_components);
     while (info.output_scanline < info.output_height) {
-        JSAMPROW row = pixels.data() + size_t(info.output_scanline) * info.output_width * info.output_components;
+        JSAMPROW row =
+            pixels.data() + size_t(info.output_scanline) * info.output_width * info.output_components;
         jpeg_read_scanlines(&info, &row, 1);
     }
     jpeg_finish_decompress(&info);
@@ -67,14 +69,14 @@ double referenceMs(const QString& url, QSize* decoded)
     return timer.nsecsElapsed() / 1e6;
 }
 
-// FetchImage (the window's refresh) until its end event has shown "Done".
+// FetchImage (the window's refresh) until its end event has set "Done".
 double windowMs(TfrmImage& window)
 {
     QElapsedTimer timer;
     timer.start();
+    double ms = -1;
     window.FetchImage(window.Camera()->URL, window.Camera()->UpdateInterval);
-    const bool done = waitDone(window);
-    const double ms = timer.nsecsElapsed() / 1e6;
+    const bool done = waitDone(window, &timer, &ms);
     if (!done)
         std::printf("window refresh ended with \"%s\"\n", qPrintable(window.lblStatus->text()));
     return done ? ms : -1;
@@ -117,14 +119,21 @@ int main(int argc, char** argv)
         ours.push_back(windowMs(window));
         QApplication::processEvents();
     }
-    if (std::count(ours.begin(), ours.end(), -1.0) > 0 || std::count(reference.begin(), reference.end(), -1.0) > 0)
+    if (std::count(ours.begin(), ours.end(), -1.0) > 0 ||
+        std::count(reference.begin(), reference.end(), -1.0) > 0)
         return 1;
 
     const double ref = median(reference);
     const double win = median(ours);
-    std::printf("libcurl easy + libjpeg: median %.2f ms (decoded %d x %d)\n", ref, decoded.width(), decoded.height());
-    std::printf("camera window refresh:  median %.2f ms (shown %d x %d, status \"%s\")\n", win,
-                window.Image1->width(), window.Image1->height(), qPrintable(window.lblStatus->text()));
-    std::printf("ratio %.2f (target: at most 1.5) -> %s\n", win / ref, win <= 1.5 * ref ? "met" : "NOT met");
+    // The fastest round shows the cost of the work itself when other processes share the machine.
+    const double refBest = *std::min_element(reference.begin(), reference.end());
+    const double winBest = *std::min_element(ours.begin(), ours.end());
+    std::printf("libcurl easy + libjpeg: median %.2f ms, fastest %.2f ms (decoded %d x %d)\n", ref, refBest,
+                decoded.width(), decoded.height());
+    std::printf("camera window refresh:  median %.2f ms, fastest %.2f ms (shown %d x %d, status \"%s\")\n",
+                win, winBest, window.Image1->width(), window.Image1->height(),
+                qPrintable(window.lblStatus->text()));
+    std::printf("ratio of medians %.2f, of fastest rounds %.2f (target: at most 1.5) -> %s\n", win / ref,
+                winBest / refBest, win <= 1.5 * ref ? "met" : "NOT met");
     return 0;
 }

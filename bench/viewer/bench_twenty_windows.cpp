@@ -1,8 +1,6 @@
 // Twenty open camera windows showing 640 x 480 pictures: resident memory each adds, and the CPU
 // an idle program with them uses between refreshes.
 
-#include "TBenchCamera.h"
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "TBenchCamera.h"
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -63,7 +62,8 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("picture: 640 x 480 JPEG, %lld bytes, served by %s (platform %s)\n",
-                static_cast<long long>(body.size()), server.Name, qPrintable(QGuiApplication::platformName()));
+                static_cast<long long>(body.size()), server.Name,
+                qPrintable(QGuiApplication::platformName()));
 
     // Warm up: plugins, fonts, the decoder and the download machinery are loaded once per program.
     {
@@ -93,7 +93,8 @@ int main(int argc, char** argv)
     const double perWindowKiB = double(after - before) / Windows;
     std::printf("resident: %ld KiB before, %ld KiB with %d windows -> %.0f KiB (%.2f MB) per window "
                 "(target: under 4 MB) -> %s\n",
-                before, after, Windows, perWindowKiB, perWindowKiB / 1024, perWindowKiB < 4096 ? "met" : "NOT met");
+                before, after, Windows, perWindowKiB, perWindowKiB / 1024,
+                perWindowKiB < 4096 ? "met" : "NOT met");
 
     const double cpuBefore = cpuMs();
     QElapsedTimer wall;

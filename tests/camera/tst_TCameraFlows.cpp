@@ -71,7 +71,8 @@ void whenDialogShows(std::function<void(TfrmCameraSettings*)> act)
 
 void writeCatalogCamera(const QString& path, const QString& url, qint32 interval, qint32 scale)
 {
-    TRegKey key = TRegKey::create(TRegRoot::LocalMachine, RegistryLayout::CatalogKey + QLatin1Char('\\') + path);
+    TRegKey key =
+        TRegKey::create(TRegRoot::LocalMachine, RegistryLayout::CatalogKey + QLatin1Char('\\') + path);
     key.writeString(QStringLiteral("URL"), url);
     key.writeDword(QStringLiteral("UpdateInterval"), interval);
     key.writeDword(QStringLiteral("Scale"), scale);
@@ -133,9 +134,12 @@ private Q_SLOTS:
         m_cam2 = marked(m_alps->menu(), QStringLiteral("Cam2"));
         m_cam3 = marked(m_coast->menu(), QStringLiteral("Cam3"));
         m_catalog->menuAction()->setProperty(TCameraFlows::ImageIndexProperty, TCameraFlows::NewCameraImage);
-        writeCatalogCamera(QStringLiteral("Europe\\Alps\\Cam1"), QStringLiteral("alps.example/cam1.jpg"), 10000, 75);
-        writeCatalogCamera(QStringLiteral("Europe\\Alps\\Cam2"), QStringLiteral("alps.example/cam2.jpg"), 0, 50);
-        writeCatalogCamera(QStringLiteral("Europe\\Coast\\Cam3"), QStringLiteral("coast.example/cam3.jpg"), 5, 25);
+        writeCatalogCamera(QStringLiteral("Europe\\Alps\\Cam1"), QStringLiteral("alps.example/cam1.jpg"),
+                           10000, 75);
+        writeCatalogCamera(QStringLiteral("Europe\\Alps\\Cam2"), QStringLiteral("alps.example/cam2.jpg"), 0,
+                           50);
+        writeCatalogCamera(QStringLiteral("Europe\\Coast\\Cam3"), QStringLiteral("coast.example/cam3.jpg"), 5,
+                           25);
     }
     void cleanup()
     {
@@ -147,11 +151,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("favourite");
         QTest::addColumn<QStringList>("calls");
-        QTest::newRow("as-favourite") << true
-                                      << QStringList{"RegisterDialog", "BuildFavoritesMenu", "OpenCameraWindow",
-                                                     "UnregisterDialog"};
-        QTest::newRow("not-a-favourite") << false
-                                         << QStringList{"RegisterDialog", "OpenCameraWindow", "UnregisterDialog"};
+        QTest::newRow("as-favourite")
+            << true
+            << QStringList{"RegisterDialog", "BuildFavoritesMenu", "OpenCameraWindow", "UnregisterDialog"};
+        QTest::newRow("not-a-favourite")
+            << false << QStringList{"RegisterDialog", "OpenCameraWindow", "UnregisterDialog"};
     }
     void addShowsDefaultsAndOpensCamera()
     {
@@ -163,8 +167,8 @@ private Q_SLOTS:
             sawDefaults = d->edtURL->text().isEmpty() && d->edtDescr->text().isEmpty() &&
                           !d->btnOk->isEnabled() && d->edtPeriod->value() == 1 &&
                           d->cbxScale->currentText() == QLatin1String("Original Size") &&
-                          d->chkStartup->isChecked() && d->chkStartup->isEnabled() && d->chkTop->isChecked() &&
-                          d->chkAdd->isChecked();
+                          d->chkStartup->isChecked() && d->chkStartup->isEnabled() &&
+                          d->chkTop->isChecked() && d->chkAdd->isChecked();
             d->edtURL->setText(QStringLiteral("  127.0.0.1/cam.jpg "));
             d->edtDescr->setText(QStringLiteral(" Garden "));
             d->cbxScale->setCurrentIndex(1);
@@ -252,8 +256,8 @@ private Q_SLOTS:
         TCameraFlows::CatalogClick(mainForm, &m_owner, m_cam1, m_catalog->menuAction(),
                                    QStringLiteral("Europe\\Alps"));
         QCOMPARE(seen, QStringLiteral("99|Cam1|alps.example/cam1.jpg|Original Size|add=0|startup=1/0|top=0"));
-        QCOMPARE(mainForm.Calls,
-                 (QStringList{"CancelOpenDialogs", "RegisterDialog", "OpenCameraWindow", "UnregisterDialog"}));
+        QCOMPARE(mainForm.Calls, (QStringList{"CancelOpenDialogs", "RegisterDialog", "OpenCameraWindow",
+                                              "UnregisterDialog"}));
         const TWebCamera& c = *mainForm.Opened.front();
         QCOMPARE(c.UpdateInterval, 99);
         QCOMPARE(c.Scale, 100);
@@ -289,10 +293,12 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("alreadyOpened"); // cameras opened before, their markers gone
         QTest::addColumn<QString>("camera");
         QTest::addColumn<QString>("unmarked"); // items without marker afterwards, in tree order
-        QTest::newRow("sibling-still-new-keeps-folder") << QStringList{} << "Cam1" << "Cam1";
-        QTest::newRow("last-in-folder-clears-folder") << QStringList{"Cam2"} << "Cam1" << "Alps Cam1 Cam2";
-        QTest::newRow("last-in-catalog-stops-below-root")
-            << QStringList{"Cam2", "Cam3"} << "Cam1" << "Europe Alps Cam1 Cam2 Coast Cam3";
+        QTest::newRow("sibling-still-new-keeps-folder") << QStringList{} << "Cam1"
+                                                        << "Cam1";
+        QTest::newRow("last-in-folder-clears-folder") << QStringList{"Cam2"} << "Cam1"
+                                                      << "Alps Cam1 Cam2";
+        QTest::newRow("last-in-catalog-stops-below-root") << QStringList{"Cam2", "Cam3"} << "Cam1"
+                                                          << "Europe Alps Cam1 Cam2 Coast Cam3";
     }
     void firstOpeningRemovesMarkers()
     {
@@ -310,7 +316,8 @@ private Q_SLOTS:
 
         TRecordingMainForm mainForm;
         whenDialogShows([](TfrmCameraSettings* d) { QTest::mouseClick(d->btnCancel, Qt::LeftButton); });
-        TCameraFlows::CatalogClick(mainForm, &m_owner, item, m_catalog->menuAction(), QStringLiteral("Europe\\Alps"));
+        TCameraFlows::CatalogClick(mainForm, &m_owner, item, m_catalog->menuAction(),
+                                   QStringLiteral("Europe\\Alps"));
 
         QStringList gone;
         for (const QAction* a : all) {
@@ -321,18 +328,20 @@ private Q_SLOTS:
         QCOMPARE(imageOf(m_catalog->menuAction()), TCameraFlows::NewCameraImage);
         // Cancelled, yet counted as opened.
         QVERIFY(mainForm.Opened.empty());
-        const TRegKey key =
-            TRegKey::open(TRegRoot::LocalMachine, RegistryLayout::CatalogKey + QStringLiteral("\\Europe\\Alps\\Cam1"));
+        const TRegKey key = TRegKey::open(TRegRoot::LocalMachine, RegistryLayout::CatalogKey +
+                                                                      QStringLiteral("\\Europe\\Alps\\Cam1"));
         QCOMPARE(key.readDword(QStringLiteral("Opened")), std::optional<qint32>(1));
     }
 
     void secondOpeningChangesNoMarker()
     {
-        TRegKey::create(TRegRoot::LocalMachine, RegistryLayout::CatalogKey + QStringLiteral("\\Europe\\Alps\\Cam1"))
+        TRegKey::create(TRegRoot::LocalMachine,
+                        RegistryLayout::CatalogKey + QStringLiteral("\\Europe\\Alps\\Cam1"))
             .writeDword(QStringLiteral("Opened"), 1);
         TRecordingMainForm mainForm;
         whenDialogShows([](TfrmCameraSettings* d) { QTest::mouseClick(d->btnCancel, Qt::LeftButton); });
-        TCameraFlows::CatalogClick(mainForm, &m_owner, m_cam1, m_catalog->menuAction(), QStringLiteral("Europe\\Alps"));
+        TCameraFlows::CatalogClick(mainForm, &m_owner, m_cam1, m_catalog->menuAction(),
+                                   QStringLiteral("Europe\\Alps"));
         QCOMPARE(imageOf(m_cam1), TCameraFlows::NewCameraImage);
         QCOMPARE(imageOf(m_alps), TCameraFlows::NewCameraImage);
     }

@@ -31,24 +31,60 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("className");
         QTest::addColumn<QString>("text");
-        QTest::newRow("edtURL") << "edtURL" << "QLineEdit" << "";
-        QTest::newRow("edtDescr") << "edtDescr" << "QLineEdit" << "";
-        QTest::newRow("edtPeriod") << "edtPeriod" << "TSpinEdit" << "";
-        QTest::newRow("cbxScale") << "cbxScale" << "QComboBox" << "";
-        QTest::newRow("chkStartup") << "chkStartup" << "QCheckBox" << "Open on program startup";
-        QTest::newRow("chkTop") << "chkTop" << "QCheckBox" << "Stay on top";
-        QTest::newRow("chkAdd") << "chkAdd" << "QCheckBox" << "Add Web camera to Favorites";
-        QTest::newRow("btnOk") << "btnOk" << "QPushButton" << "Ok";
-        QTest::newRow("btnCancel") << "btnCancel" << "QPushButton" << "Cancel";
-        QTest::newRow("header") << "lblHeader" << "QLabel" << "                  Specify Web camera settings";
-        QTest::newRow("url-label") << "lblURL" << "QLabel" << "&URL:";
-        QTest::newRow("descr-label") << "lblDescr" << "QLabel" << "Enter &description:";
-        QTest::newRow("period-label") << "lblPeriod" << "QLabel" << "Update &every";
-        QTest::newRow("minutes-label") << "lblMinutes" << "QLabel" << "minute(s)*";
-        QTest::newRow("manual-note") << "lblManualNote" << "QLabel" << "* set 0 to refresh camera manually";
-        QTest::newRow("scale-label") << "lblScale" << "QLabel" << "Scale: ";
-        QTest::newRow("url-group") << "lblUrlGroup" << "QLabel" << "URL and Description ";
-        QTest::newRow("options-group") << "lblOptionsGroup" << "QLabel" << "Additional options ";
+        QTest::newRow("edtURL") << "edtURL"
+                                << "QLineEdit"
+                                << "";
+        QTest::newRow("edtDescr") << "edtDescr"
+                                  << "QLineEdit"
+                                  << "";
+        QTest::newRow("edtPeriod") << "edtPeriod"
+                                   << "TSpinEdit"
+                                   << "";
+        QTest::newRow("cbxScale") << "cbxScale"
+                                  << "QComboBox"
+                                  << "";
+        QTest::newRow("chkStartup") << "chkStartup"
+                                    << "QCheckBox"
+                                    << "Open on program startup";
+        QTest::newRow("chkTop") << "chkTop"
+                                << "QCheckBox"
+                                << "Stay on top";
+        QTest::newRow("chkAdd") << "chkAdd"
+                                << "QCheckBox"
+                                << "Add Web camera to Favorites";
+        QTest::newRow("btnOk") << "btnOk"
+                               << "QPushButton"
+                               << "Ok";
+        QTest::newRow("btnCancel") << "btnCancel"
+                                   << "QPushButton"
+                                   << "Cancel";
+        QTest::newRow("header") << "lblHeader"
+                                << "QLabel"
+                                << "                  Specify Web camera settings";
+        QTest::newRow("url-label") << "lblURL"
+                                   << "QLabel"
+                                   << "&URL:";
+        QTest::newRow("descr-label") << "lblDescr"
+                                     << "QLabel"
+                                     << "Enter &description:";
+        QTest::newRow("period-label") << "lblPeriod"
+                                      << "QLabel"
+                                      << "Update &every";
+        QTest::newRow("minutes-label") << "lblMinutes"
+                                       << "QLabel"
+                                       << "minute(s)*";
+        QTest::newRow("manual-note") << "lblManualNote"
+                                     << "QLabel"
+                                     << "* set 0 to refresh camera manually";
+        QTest::newRow("scale-label") << "lblScale"
+                                     << "QLabel"
+                                     << "Scale: ";
+        QTest::newRow("url-group") << "lblUrlGroup"
+                                   << "QLabel"
+                                   << "URL and Description ";
+        QTest::newRow("options-group") << "lblOptionsGroup"
+                                       << "QLabel"
+                                       << "Additional options ";
     }
     void objectNamesExist()
     {
@@ -114,11 +150,10 @@ private Q_SLOTS:
     void tabOrder()
     {
         TfrmCameraSettings dialog;
-        const QStringList expected = {QStringLiteral("edtURL"),     QStringLiteral("edtDescr"),
-                                      QStringLiteral("edtPeriod"),  QStringLiteral("cbxScale"),
-                                      QStringLiteral("chkStartup"), QStringLiteral("chkTop"),
-                                      QStringLiteral("chkAdd"),     QStringLiteral("btnOk"),
-                                      QStringLiteral("btnCancel")};
+        const QStringList expected = {
+            QStringLiteral("edtURL"),   QStringLiteral("edtDescr"),   QStringLiteral("edtPeriod"),
+            QStringLiteral("cbxScale"), QStringLiteral("chkStartup"), QStringLiteral("chkTop"),
+            QStringLiteral("chkAdd"),   QStringLiteral("btnOk"),      QStringLiteral("btnCancel")};
         QStringList seen;
         QWidget* w = dialog.edtURL;
         do {
@@ -170,9 +205,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("description");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("storedDescription");
-        QTest::newRow("empty-description") << "cam/a.jpg" << "" << "Please enter description!" << "";
-        QTest::newRow("blank-description-passes") << "cam/a.jpg" << "   " << "" << "";
-        QTest::newRow("description-trimmed") << " cam/a.jpg " << "\t Garden \x02" << "" << "Garden";
+        QTest::newRow("empty-description") << "cam/a.jpg"
+                                           << ""
+                                           << "Please enter description!"
+                                           << "";
+        QTest::newRow("blank-description-passes") << "cam/a.jpg"
+                                                  << "   "
+                                                  << ""
+                                                  << "";
+        QTest::newRow("description-trimmed") << " cam/a.jpg "
+                                             << "\t Garden \x02"
+                                             << ""
+                                             << "Garden";
     }
     void okChecksTextsAsTyped()
     {

@@ -100,7 +100,8 @@ inline QByteArray jpegOfSize(int size)
 inline QByteArray htmlErrorPage()
 {
     return "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1><p>" +
-           QByteArray("The requested image was not found on this server. ").repeated(20) + "</p></body></html>";
+           QByteArray("The requested image was not found on this server. ").repeated(20) +
+           "</p></body></html>";
 }
 
 // What the main form is to a camera window: it removes (and later destroys) closed windows.
@@ -129,7 +130,8 @@ public:
     void RebuildMenus() override { Calls.append(QStringLiteral("RebuildMenus")); }
 };
 
-inline TWebCamera* camera(const QString& description, const QString& url, qint32 interval = 1, qint32 scale = 100)
+inline TWebCamera* camera(const QString& description, const QString& url, qint32 interval = 1,
+                          qint32 scale = 100)
 {
     auto* c = new TWebCamera;
     c->SetDescription(description);

@@ -4,7 +4,6 @@
 
 #include "camera/TWebCamera.h"
 #include "net/HTTPGet.h"
-#include "tests/support/TTestHttpServer.h"
 #include "viewer/TPictureBox.h"
 #include "viewer/fImage.h"
 
@@ -19,6 +18,7 @@
 
 #include <cstdio>
 
+#include "tests/support/TTestHttpServer.h"
 #include <unistd.h>
 
 namespace {
@@ -72,7 +72,8 @@ int main(int argc, char* argv[])
     while (window.lblStatus->text() != QLatin1String("Status: Done") && !deadline.hasExpired())
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     if (window.lblStatus->text() != QLatin1String("Status: Done")) {
-        std::fprintf(stderr, "show_camera_window: status stayed \"%s\"\n", qPrintable(window.lblStatus->text()));
+        std::fprintf(stderr, "show_camera_window: status stayed \"%s\"\n",
+                     qPrintable(window.lblStatus->text()));
         return 3;
     }
     // Let the window paint and the X server catch up before anyone looks.
@@ -82,9 +83,9 @@ int main(int argc, char* argv[])
 
     const QColor margin = window.palette().color(QPalette::Window);
     const QRect image = window.Image1->geometry();
-    std::printf("ready x=%d y=%d w=%d h=%d image=%d,%d,%d,%d status_top=%d margin=%s\n", window.x(), window.y(),
-                window.width(), window.height(), image.x(), image.y(), image.width(), image.height(),
-                window.lblStatus->y(), qPrintable(margin.name()));
+    std::printf("ready x=%d y=%d w=%d h=%d image=%d,%d,%d,%d status_top=%d margin=%s\n", window.x(),
+                window.y(), window.width(), window.height(), image.x(), image.y(), image.width(),
+                image.height(), window.lblStatus->y(), qPrintable(margin.name()));
     std::fflush(stdout);
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);

@@ -98,15 +98,16 @@ private Q_SLOTS:
         QTest::newRow("png") << "a.png" << encoded(image, "png") << QSize(64, 48);
         QTest::newRow("bmp") << "a.bmp" << encoded(image, "bmp") << QSize(64, 48);
         QTest::newRow("gif") << "a.gif" << gifFixture() << QSize(80, 60);
-        QTest::newRow("jpeg-greyscale") << "grey.jpg" << encoded(twoColours(30, 20).convertToFormat(QImage::Format_Grayscale8), "jpeg")
-                                        << QSize(30, 20);
+        QTest::newRow("jpeg-greyscale")
+            << "grey.jpg" << encoded(twoColours(30, 20).convertToFormat(QImage::Format_Grayscale8), "jpeg")
+            << QSize(30, 20);
         QTest::newRow("jpeg-cmyk") << "cmyk.jpg" << fixture("cmyk.jpg") << QSize(40, 30);
         // The first half of the scan lines arrived: shown, the rest grey.
         const QByteArray whole = encoded(twoColours(256, 256), "jpeg");
-        QTest::newRow("jpeg-truncated-shows-what-came") << "cut.jpg" << whole.left(whole.size() * 3 / 4)
-                                                        << QSize(256, 256);
-        QTest::newRow("side-10000-accepted") << "wide.png" << encoded(QImage(10000, 2, QImage::Format_Mono), "png")
-                                             << QSize(10000, 2);
+        QTest::newRow("jpeg-truncated-shows-what-came")
+            << "cut.jpg" << whole.left(whole.size() * 3 / 4) << QSize(256, 256);
+        QTest::newRow("side-10000-accepted")
+            << "wide.png" << encoded(QImage(10000, 2, QImage::Format_Mono), "png") << QSize(10000, 2);
     }
     void loadsByExtension()
     {
@@ -128,10 +129,13 @@ private Q_SLOTS:
         QTest::newRow("gif-bytes-named-jpg") << "a.jpg" << gifFixture();
         QTest::newRow("unknown-extension") << "a.tif" << encoded(image, "png");
         QTest::newRow("no-extension") << "picture" << encoded(image, "png");
-        QTest::newRow("html-error-page") << "a.jpg" << QByteArray("<html><body>Not Found</body></html>").repeated(20);
+        QTest::newRow("html-error-page")
+            << "a.jpg" << QByteArray("<html><body>Not Found</body></html>").repeated(20);
         QTest::newRow("empty-file") << "a.png" << QByteArray();
-        QTest::newRow("side-10001-refused") << "wide.png" << encoded(QImage(10001, 2, QImage::Format_Mono), "png");
-        QTest::newRow("height-10001-refused") << "tall.png" << encoded(QImage(2, 10001, QImage::Format_Mono), "png");
+        QTest::newRow("side-10001-refused")
+            << "wide.png" << encoded(QImage(10001, 2, QImage::Format_Mono), "png");
+        QTest::newRow("height-10001-refused")
+            << "tall.png" << encoded(QImage(2, 10001, QImage::Format_Mono), "png");
         QTest::newRow("288-MB-decoded-refused") << "big.bmp" << bitmapHeaderOnly(9000, 8000);
         QTest::newRow("jpeg-announcing-10001-wide") << "wide.jpg" << jpegAnnouncing(10001, 16);
         QTest::newRow("jpeg-announcing-9000x8000") << "big.jpg" << jpegAnnouncing(9000, 8000);
@@ -195,7 +199,8 @@ private Q_SLOTS:
         QImage back;
         QVERIFY(back.loadFromData(bytes, "bmp"));
         QCOMPARE(back.size(), QSize(256, 256));
-        QCOMPARE(back.convertToFormat(QImage::Format_RGB32), picture.Image().convertToFormat(QImage::Format_RGB32));
+        QCOMPARE(back.convertToFormat(QImage::Format_RGB32),
+                 picture.Image().convertToFormat(QImage::Format_RGB32));
     }
 
     void jpegColoursSurviveDecoding()

@@ -45,7 +45,8 @@ private Q_SLOTS:
         QFETCH(QTime, time);
         QFETCH(quint32, random);
         QFETCH(QString, expected);
-        QCOMPARE(TTempFiles::FileNameFor(QStringLiteral("/t/"), time, random, QStringLiteral(".gif")), expected);
+        QCOMPARE(TTempFiles::FileNameFor(QStringLiteral("/t/"), time, random, QStringLiteral(".gif")),
+                 expected);
     }
 
     void privateFolder_data()

@@ -35,7 +35,8 @@ private Q_SLOTS:
         QTest::addColumn<QRect>("image");
         QTest::addColumn<int>("statusTop");
         QTest::newRow("640x480-at-50") << QSize(320, 240) << QSize(330, 303) << QRect(5, 5, 320, 240) << 249;
-        QTest::newRow("narrow-image-centred") << QSize(100, 80) << QSize(230, 143) << QRect(65, 5, 100, 80) << 89;
+        QTest::newRow("narrow-image-centred")
+            << QSize(100, 80) << QSize(230, 143) << QRect(65, 5, 100, 80) << 89;
         QTest::newRow("exactly-minimum") << QSize(220, 50) << QSize(230, 113) << QRect(5, 5, 220, 50) << 59;
         QTest::newRow("one-below-minimum") << QSize(219, 50) << QSize(230, 113) << QRect(5, 5, 219, 50) << 59;
         QTest::newRow("two-below-minimum") << QSize(218, 50) << QSize(230, 113) << QRect(6, 5, 218, 50) << 59;

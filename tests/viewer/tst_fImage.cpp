@@ -1,5 +1,3 @@
-#include "TCameraFixtures.h"
-
 #include "camera/RegistryLayout.h"
 #include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
@@ -9,7 +7,6 @@
 #include "platform/TRegistryStore.h"
 #include "platform/TShell.h"
 #include "platform/TUserPrompt.h"
-#include "tests/support/TTestHttpServer.h"
 #include "viewer/TPictureBox.h"
 #include "viewer/fImage.h"
 
@@ -28,6 +25,9 @@
 
 #include <functional>
 #include <memory>
+
+#include "TCameraFixtures.h"
+#include "tests/support/TTestHttpServer.h"
 
 using namespace CameraFixtures;
 
@@ -62,7 +62,8 @@ void whenSettingsShow(std::function<void(TfrmCameraSettings*)> act)
     poll->start(10);
 }
 
-void sendMouse(QWidget* target, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons, QPoint at)
+void sendMouse(QWidget* target, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons,
+               QPoint at)
 {
     QMouseEvent e(type, at, target->mapToGlobal(at), button, buttons, Qt::NoModifier);
     QApplication::sendEvent(target, &e);
@@ -149,32 +150,75 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QKeySequence>("shortcut");
         const QKeySequence none;
-        QTest::newRow("Image1") << "Image1" << "TPictureBox" << "" << none;
-        QTest::newRow("Image2") << "Image2" << "TPictureBox" << "" << none;
-        QTest::newRow("lblStatus") << "lblStatus" << "QLabel" << "" << none;
-        QTest::newRow("lblDescription") << "lblDescription" << "QLabel" << "" << none;
-        QTest::newRow("lblDateTime") << "lblDateTime" << "QLabel" << "" << none;
-        QTest::newRow("Timer1") << "Timer1" << "QTimer" << "" << none;
-        QTest::newRow("HTTPGet1") << "HTTPGet1" << "THTTPGet" << "" << none;
-        QTest::newRow("PopupMenu1") << "PopupMenu1" << "QMenu" << "" << none;
-        QTest::newRow("mnuSettings") << "mnuSettings" << "QAction" << "&Settings" << none;
-        QTest::newRow("mnuAlwaysOnTop") << "mnuAlwaysOnTop" << "QAction" << "Stay on top" << none;
-        QTest::newRow("mnuRefresh") << "mnuRefresh" << "QAction" << "&Refresh" << QKeySequence(Qt::Key_F5);
-        QTest::newRow("Delete1") << "Delete1" << "QAction" << "Clea&r" << QKeySequence(Qt::Key_Delete);
-        QTest::newRow("N1") << "N1" << "QAction" << "" << none;
-        QTest::newRow("mnuScale") << "mnuScale" << "QAction" << "Scale" << none;
-        QTest::newRow("mnuScale100") << "mnuScale100" << "QAction" << "Original size" << QKeySequence(Qt::CTRL | Qt::Key_1);
-        QTest::newRow("mnuScale50") << "mnuScale50" << "QAction" << "50%" << QKeySequence(Qt::CTRL | Qt::Key_2);
-        QTest::newRow("mnuScale25") << "mnuScale25" << "QAction" << "25%" << QKeySequence(Qt::CTRL | Qt::Key_3);
-        QTest::newRow("mnuSaveImage") << "mnuSaveImage" << "QAction" << "&Save image as..."
-                                      << QKeySequence(Qt::CTRL | Qt::Key_S);
-        QTest::newRow("N3") << "N3" << "QAction" << "" << none;
-        QTest::newRow("mnuAddVrelCatalog") << "mnuAddVrelCatalog" << "QAction" << "Add camera to Vrel Kestro catalog "
-                                           << none;
-        QTest::newRow("mnuReportInvalidCamera") << "mnuReportInvalidCamera" << "QAction" << "Report invalid camera"
-                                                << none;
-        QTest::newRow("N2") << "N2" << "QAction" << "" << none;
-        QTest::newRow("mnuClose") << "mnuClose" << "QAction" << "&Close" << none;
+        QTest::newRow("Image1") << "Image1"
+                                << "TPictureBox"
+                                << "" << none;
+        QTest::newRow("Image2") << "Image2"
+                                << "TPictureBox"
+                                << "" << none;
+        QTest::newRow("lblStatus") << "lblStatus"
+                                   << "QLabel"
+                                   << "" << none;
+        QTest::newRow("lblDescription") << "lblDescription"
+                                        << "QLabel"
+                                        << "" << none;
+        QTest::newRow("lblDateTime") << "lblDateTime"
+                                     << "QLabel"
+                                     << "" << none;
+        QTest::newRow("Timer1") << "Timer1"
+                                << "QTimer"
+                                << "" << none;
+        QTest::newRow("HTTPGet1") << "HTTPGet1"
+                                  << "THTTPGet"
+                                  << "" << none;
+        QTest::newRow("PopupMenu1") << "PopupMenu1"
+                                    << "QMenu"
+                                    << "" << none;
+        QTest::newRow("mnuSettings") << "mnuSettings"
+                                     << "QAction"
+                                     << "&Settings" << none;
+        QTest::newRow("mnuAlwaysOnTop") << "mnuAlwaysOnTop"
+                                        << "QAction"
+                                        << "Stay on top" << none;
+        QTest::newRow("mnuRefresh") << "mnuRefresh"
+                                    << "QAction"
+                                    << "&Refresh" << QKeySequence(Qt::Key_F5);
+        QTest::newRow("Delete1") << "Delete1"
+                                 << "QAction"
+                                 << "Clea&r" << QKeySequence(Qt::Key_Delete);
+        QTest::newRow("N1") << "N1"
+                            << "QAction"
+                            << "" << none;
+        QTest::newRow("mnuScale") << "mnuScale"
+                                  << "QAction"
+                                  << "Scale" << none;
+        QTest::newRow("mnuScale100") << "mnuScale100"
+                                     << "QAction"
+                                     << "Original size" << QKeySequence(Qt::CTRL | Qt::Key_1);
+        QTest::newRow("mnuScale50") << "mnuScale50"
+                                    << "QAction"
+                                    << "50%" << QKeySequence(Qt::CTRL | Qt::Key_2);
+        QTest::newRow("mnuScale25") << "mnuScale25"
+                                    << "QAction"
+                                    << "25%" << QKeySequence(Qt::CTRL | Qt::Key_3);
+        QTest::newRow("mnuSaveImage") << "mnuSaveImage"
+                                      << "QAction"
+                                      << "&Save image as..." << QKeySequence(Qt::CTRL | Qt::Key_S);
+        QTest::newRow("N3") << "N3"
+                            << "QAction"
+                            << "" << none;
+        QTest::newRow("mnuAddVrelCatalog") << "mnuAddVrelCatalog"
+                                           << "QAction"
+                                           << "Add camera to Vrel Kestro catalog " << none;
+        QTest::newRow("mnuReportInvalidCamera") << "mnuReportInvalidCamera"
+                                                << "QAction"
+                                                << "Report invalid camera" << none;
+        QTest::newRow("N2") << "N2"
+                            << "QAction"
+                            << "" << none;
+        QTest::newRow("mnuClose") << "mnuClose"
+                                  << "QAction"
+                                  << "&Close" << none;
     }
     void objectNamesExist()
     {
@@ -227,8 +271,9 @@ private Q_SLOTS:
         QStringList names;
         for (const QAction* a : window.PopupMenu1->actions())
             names.append(a->objectName());
-        QCOMPARE(names, (QStringList{"mnuSettings", "mnuAlwaysOnTop", "mnuRefresh", "N1", "mnuScale", "mnuSaveImage",
-                                     "N3", "mnuAddVrelCatalog", "mnuReportInvalidCamera", "N2", "mnuClose"}));
+        QCOMPARE(names,
+                 (QStringList{"mnuSettings", "mnuAlwaysOnTop", "mnuRefresh", "N1", "mnuScale", "mnuSaveImage",
+                              "N3", "mnuAddVrelCatalog", "mnuReportInvalidCamera", "N2", "mnuClose"}));
         QVERIFY(!window.PopupMenu1->actions().contains(window.Delete1));
         QVERIFY(window.actions().contains(window.Delete1));
         QCOMPARE(window.PopupMenu1->defaultAction(), window.mnuSettings);
@@ -260,8 +305,8 @@ private Q_SLOTS:
         m_window = openWindow(c);
         const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
         // Placed while the placeholder shows: 266 x 319.
-        QCOMPARE(m_window->pos(), QPoint(left ? left : (screen.width() - 266) / 2,
-                                         top ? top : (screen.height() - 319) / 2));
+        QCOMPARE(m_window->pos(),
+                 QPoint(left ? left : (screen.width() - 266) / 2, top ? top : (screen.height() - 319) / 2));
         QCOMPARE(m_window->windowFlags().testFlag(Qt::WindowStaysOnTopHint), onTop);
         QCOMPARE(m_window->mnuAlwaysOnTop->isChecked(), onTop);
         QVERIFY(m_window->Delete1->isEnabled());
@@ -281,7 +326,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, where);
         QVERIFY(openSettled(favourite(QStringLiteral("Harbour"))));
-        QWidget* target = where == m_window->objectName() ? m_window.data() : m_window->findChild<QWidget*>(where);
+        QWidget* target =
+            where == m_window->objectName() ? m_window.data() : m_window->findChild<QWidget*>(where);
         const QPoint at = target == m_window ? QPoint(2, 2) : QPoint(10, 5);
         QContextMenuEvent e(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
         QApplication::sendEvent(target, &e);
@@ -296,12 +342,12 @@ private Q_SLOTS:
         QTest::addColumn<QSize>("area");
         QTest::addColumn<QSize>("window");
         QTest::addColumn<QString>("ticked");
-        QTest::newRow("ctrl-2-favourite") << true << int(Qt::Key_2) << QSize(320, 240) << QSize(330, 303)
-                                          << "mnuScale50";
-        QTest::newRow("ctrl-3-not-favourite") << false << int(Qt::Key_3) << QSize(160, 120) << QSize(230, 183)
-                                              << "mnuScale25";
-        QTest::newRow("ctrl-1-favourite") << true << int(Qt::Key_1) << QSize(640, 480) << QSize(650, 543)
-                                          << "mnuScale100";
+        QTest::newRow("ctrl-2-favourite")
+            << true << int(Qt::Key_2) << QSize(320, 240) << QSize(330, 303) << "mnuScale50";
+        QTest::newRow("ctrl-3-not-favourite")
+            << false << int(Qt::Key_3) << QSize(160, 120) << QSize(230, 183) << "mnuScale25";
+        QTest::newRow("ctrl-1-favourite")
+            << true << int(Qt::Key_1) << QSize(640, 480) << QSize(650, 543) << "mnuScale100";
     }
     void scaleCommands()
     {
@@ -310,7 +356,8 @@ private Q_SLOTS:
         QFETCH(QSize, area);
         QFETCH(QSize, window);
         QFETCH(QString, ticked);
-        TWebCamera* c = isFavourite ? favourite(QStringLiteral("Harbour"), 50) : camera(QStringLiteral("Harbour"), url(), 1, 50);
+        TWebCamera* c = isFavourite ? favourite(QStringLiteral("Harbour"), 50)
+                                    : camera(QStringLiteral("Harbour"), url(), 1, 50);
         QVERIFY(openSettled(c));
         QTest::keyClick(m_window, Qt::Key(key), Qt::ControlModifier);
         QCOMPARE(m_window->Image1->size(), area);
@@ -321,7 +368,8 @@ private Q_SLOTS:
         QCOMPARE(m_server->requestCount(), 1);
         QCOMPARE(m_window->Image1->Picture().Image().size(), QSize(640, 480));
         if (isFavourite)
-            QCOMPARE(storedDword(QStringLiteral("Harbour"), QStringLiteral("Scale")), m_window->Camera()->Scale);
+            QCOMPARE(storedDword(QStringLiteral("Harbour"), QStringLiteral("Scale")),
+                     m_window->Camera()->Scale);
         else
             QVERIFY(!TRegKey::exists(TRegRoot::CurrentUser, favouriteKey(QStringLiteral("Harbour"))));
     }
@@ -358,13 +406,15 @@ private Q_SLOTS:
         QVERIFY(!m_window->mnuAlwaysOnTop->isChecked());
         QVERIFY(m_window->isVisible());
         QCOMPARE(m_window->pos(), QPoint(120, 90));
-        QCOMPARE(storedDword(QStringLiteral("Harbour"), QStringLiteral("AlwaysOnTop")), std::optional<qint32>(0));
+        QCOMPARE(storedDword(QStringLiteral("Harbour"), QStringLiteral("AlwaysOnTop")),
+                 std::optional<qint32>(0));
         m_window->mnuAlwaysOnTop->trigger();
         QVERIFY(m_window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QVERIFY(m_window->mnuAlwaysOnTop->isChecked());
         QVERIFY(m_window->isVisible());
         QCOMPARE(m_window->pos(), QPoint(120, 90));
-        QCOMPARE(storedDword(QStringLiteral("Harbour"), QStringLiteral("AlwaysOnTop")), std::optional<qint32>(1));
+        QCOMPARE(storedDword(QStringLiteral("Harbour"), QStringLiteral("AlwaysOnTop")),
+                 std::optional<qint32>(1));
     }
 
     void clearCommandAsksFirst_data()
@@ -449,19 +499,22 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("address");
-        QTest::newRow("report-invalid") << "mnuReportInvalidCamera"
-                                        << "mailto:support@vrelkestro.example?subject=Invalid%20Camera%20Report&body="
-                                           "http%3A%2F%2Fcam.example%2Fimg.cgi%3Fid%3D7%26size%3Dbig%23top";
-        QTest::newRow("add-to-catalog") << "mnuAddVrelCatalog"
-                                        << "mailto:support@vrelkestro.example?subject=New%20Camera%20For%20Your%20"
-                                           "Catalog&body=http%3A%2F%2Fcam.example%2Fimg.cgi%3Fid%3D7%26size%3Dbig%23top";
+        QTest::newRow("report-invalid")
+            << "mnuReportInvalidCamera"
+            << "mailto:support@vrelkestro.example?subject=Invalid%20Camera%20Report&body="
+               "http%3A%2F%2Fcam.example%2Fimg.cgi%3Fid%3D7%26size%3Dbig%23top";
+        QTest::newRow("add-to-catalog")
+            << "mnuAddVrelCatalog"
+            << "mailto:support@vrelkestro.example?subject=New%20Camera%20For%20Your%20"
+               "Catalog&body=http%3A%2F%2Fcam.example%2Fimg.cgi%3Fid%3D7%26size%3Dbig%23top";
     }
     void mailCommands()
     {
         QFETCH(QString, command);
         QFETCH(QString, address);
         TfrmImage window;
-        window.BindCamera(camera(QStringLiteral("Harbour"), QStringLiteral("http://cam.example/img.cgi?id=7&size=big#top")));
+        window.BindCamera(camera(QStringLiteral("Harbour"),
+                                 QStringLiteral("http://cam.example/img.cgi?id=7&size=big#top")));
         window.findChild<QAction*>(command)->trigger();
         QCOMPARE(m_launched, QStringList{address});
         // The URL comes back whole from the address a mail program receives.
@@ -479,13 +532,17 @@ private Q_SLOTS:
         QTest::addColumn<bool>("oldKeyKept");
         QTest::addColumn<bool>("newKeyStored");
         QTest::addColumn<int>("requests");
-        QTest::newRow("rename-favourite-kept-as-favourite") << "Harbour East" << "/cam.jpg" << 2 << true << false
-                                                            << true << 1;
-        QTest::newRow("rename-without-tick-ends-favourite") << "Harbour East" << "/cam.jpg" << 2 << false << false
-                                                            << false << 1;
-        QTest::newRow("interval-only-no-download") << "Harbour" << "/cam.jpg" << 7 << true << true << true << 1;
-        QTest::newRow("untick-keeps-stored-favourite") << "Harbour" << "/cam.jpg" << 0 << false << true << true << 1;
-        QTest::newRow("new-url-downloads-now") << "Harbour" << "/other.jpg" << 2 << true << true << true << 2;
+        QTest::newRow("rename-favourite-kept-as-favourite") << "Harbour East"
+                                                            << "/cam.jpg" << 2 << true << false << true << 1;
+        QTest::newRow("rename-without-tick-ends-favourite")
+            << "Harbour East"
+            << "/cam.jpg" << 2 << false << false << false << 1;
+        QTest::newRow("interval-only-no-download") << "Harbour"
+                                                   << "/cam.jpg" << 7 << true << true << true << 1;
+        QTest::newRow("untick-keeps-stored-favourite") << "Harbour"
+                                                       << "/cam.jpg" << 0 << false << true << true << 1;
+        QTest::newRow("new-url-downloads-now") << "Harbour"
+                                               << "/other.jpg" << 2 << true << true << true << 2;
     }
     void settingsCommand()
     {
@@ -527,9 +584,11 @@ private Q_SLOTS:
         QVERIFY(m_window->mnuScale50->isChecked());
         QCOMPARE(m_window->Timer1->interval(), interval * 60000);
         QCOMPARE(TRegKey::exists(TRegRoot::CurrentUser, favouriteKey(QStringLiteral("Harbour"))), oldKeyKept);
-        QCOMPARE(TRegKey::exists(TRegRoot::CurrentUser, favouriteKey(description)), newKeyStored || oldKeyKept);
+        QCOMPARE(TRegKey::exists(TRegRoot::CurrentUser, favouriteKey(description)),
+                 newKeyStored || oldKeyKept);
         if (newKeyStored)
-            QCOMPARE(storedDword(description, QStringLiteral("UpdateInterval")), std::optional<qint32>(interval));
+            QCOMPARE(storedDword(description, QStringLiteral("UpdateInterval")),
+                     std::optional<qint32>(interval));
         QVERIFY(m_mainForm->Calls.contains(QStringLiteral("BuildFavoritesMenu")));
         QVERIFY(waitSettled());
         QCOMPARE(m_server->requestCount(), requests);
@@ -568,7 +627,8 @@ private Q_SLOTS:
         QFETCH(QPoint, moved);
         QVERIFY(openSettled(camera(QStringLiteral("Harbour"), url())));
         m_window->move(100, 100);
-        QWidget* target = pressed == m_window->objectName() ? m_window.data() : m_window->findChild<QWidget*>(pressed);
+        QWidget* target =
+            pressed == m_window->objectName() ? m_window.data() : m_window->findChild<QWidget*>(pressed);
         const QPoint start = target == m_window ? QPoint(2, 2) : QPoint(10, 5);
         const auto b = Qt::MouseButton(button);
         sendMouse(target, QEvent::MouseButtonPress, b, b, start);
@@ -609,11 +669,13 @@ private Q_SLOTS:
         QFETCH(bool, isFavourite);
         QFETCH(QString, catalogPath);
         QFETCH(QPoint, movedTo);
-        TWebCamera* c = isFavourite ? favourite(QStringLiteral("Harbour")) : camera(QStringLiteral("Harbour"), url());
+        TWebCamera* c =
+            isFavourite ? favourite(QStringLiteral("Harbour")) : camera(QStringLiteral("Harbour"), url());
         c->CatalogPath = catalogPath;
         QVERIFY(openSettled(c));
-        QCOMPARE(m_window->lblDescription->toolTip(),
-                 catalogPath.isEmpty() ? QStringLiteral("Harbour") : catalogPath + QStringLiteral("\\Harbour"));
+        QCOMPARE(m_window->lblDescription->toolTip(), catalogPath.isEmpty()
+                                                          ? QStringLiteral("Harbour")
+                                                          : catalogPath + QStringLiteral("\\Harbour"));
         m_window->move(movedTo);
         QTest::keyClick(m_window, Qt::Key_F5);
         QVERIFY(waitSettled());
@@ -633,7 +695,8 @@ private Q_SLOTS:
         again->LoadFromReg();
         m_window = openWindow(again);
         const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
-        QCOMPARE(m_window->pos(), QPoint(movedTo.x() ? movedTo.x() : (screen.width() - 266) / 2, movedTo.y()));
+        QCOMPARE(m_window->pos(),
+                 QPoint(movedTo.x() ? movedTo.x() : (screen.width() - 266) / 2, movedTo.y()));
     }
 };
 

@@ -1,9 +1,6 @@
-#include "TCameraFixtures.h"
-
 #include "camera/TWebCamera.h"
 #include "net/HTTPGet.h"
 #include "platform/TRegistryStore.h"
-#include "tests/support/TTestHttpServer.h"
 #include "viewer/TPictureBox.h"
 #include "viewer/fImage.h"
 
@@ -14,6 +11,9 @@
 #include <QtTest>
 
 #include <memory>
+
+#include "TCameraFixtures.h"
+#include "tests/support/TTestHttpServer.h"
 
 using namespace CameraFixtures;
 
@@ -123,28 +123,31 @@ private Q_SLOTS:
         const TScriptedResponse none;
         const TScriptedResponse pngFirst = TScriptedResponse::ok(png(), "image/png");
         const TScriptedResponse jpegFirst = TScriptedResponse::ok(jpegJfif(), "image/jpeg");
-        QTest::newRow("jpeg-jfif") << none << TScriptedResponse::ok(jpegJfif(), "image/jpeg") << Done << ".jpg"
-                                   << QSize(64, 48) << true;
-        QTest::newRow("jpeg-axis") << pngFirst << TScriptedResponse::ok(jpegAxis(), "image/jpeg") << Done << ".jpg"
-                                   << QSize(64, 48) << true;
-        QTest::newRow("jpeg-unmarked-first-picture") << none << TScriptedResponse::ok(jpegPlain(), "image/jpeg")
-                                                     << Done << ".jpg" << QSize(64, 48) << true;
-        QTest::newRow("jpeg-unmarked-after-png") << pngFirst << TScriptedResponse::ok(jpegPlain(), "image/jpeg")
-                                                 << Error << ".png" << QSize(0, 0) << true;
+        QTest::newRow("jpeg-jfif") << none << TScriptedResponse::ok(jpegJfif(), "image/jpeg") << Done
+                                   << ".jpg" << QSize(64, 48) << true;
+        QTest::newRow("jpeg-axis") << pngFirst << TScriptedResponse::ok(jpegAxis(), "image/jpeg") << Done
+                                   << ".jpg" << QSize(64, 48) << true;
+        QTest::newRow("jpeg-unmarked-first-picture")
+            << none << TScriptedResponse::ok(jpegPlain(), "image/jpeg") << Done << ".jpg" << QSize(64, 48)
+            << true;
+        QTest::newRow("jpeg-unmarked-after-png")
+            << pngFirst << TScriptedResponse::ok(jpegPlain(), "image/jpeg") << Error << ".png" << QSize(0, 0)
+            << true;
         QTest::newRow("png") << jpegFirst << TScriptedResponse::ok(png(90, 30), "image/png") << Done << ".png"
                              << QSize(90, 30) << true;
-        QTest::newRow("gif") << none << TScriptedResponse::ok(gif(), "image/gif") << Done << ".gif" << QSize(80, 60)
-                             << true;
+        QTest::newRow("gif") << none << TScriptedResponse::ok(gif(), "image/gif") << Done << ".gif"
+                             << QSize(80, 60) << true;
         // Bitmaps carry no marker the window looks for: they load as the type kept from before.
-        QTest::newRow("bmp-loads-as-previous-type") << none << TScriptedResponse::ok(bmp(), "image/bmp") << Error
-                                                    << ".jpg" << QSize(0, 0) << true;
-        QTest::newRow("html-error-page") << jpegFirst << errorPage() << Error << ".jpg" << QSize(0, 0) << true;
-        QTest::newRow("without-content-length") << none << withoutLength(jpegJfif(120, 90)) << Done << ".jpg"
-                                                << QSize(120, 90) << true;
-        QTest::newRow("truncated-body") << jpegFirst << truncated(jpegJfif(200, 150)) << Error << ".jpg"
-                                        << QSize(0, 0) << false;
-        QTest::newRow("exactly-513-bytes") << none << TScriptedResponse::ok(jpegOfSize(513), "image/jpeg") << Done
-                                           << ".jpg" << QSize(8, 8) << true;
+        QTest::newRow("bmp-loads-as-previous-type")
+            << none << TScriptedResponse::ok(bmp(), "image/bmp") << Error << ".jpg" << QSize(0, 0) << true;
+        QTest::newRow("html-error-page")
+            << jpegFirst << errorPage() << Error << ".jpg" << QSize(0, 0) << true;
+        QTest::newRow("without-content-length")
+            << none << withoutLength(jpegJfif(120, 90)) << Done << ".jpg" << QSize(120, 90) << true;
+        QTest::newRow("truncated-body")
+            << jpegFirst << truncated(jpegJfif(200, 150)) << Error << ".jpg" << QSize(0, 0) << false;
+        QTest::newRow("exactly-513-bytes") << none << TScriptedResponse::ok(jpegOfSize(513), "image/jpeg")
+                                           << Done << ".jpg" << QSize(8, 8) << true;
     }
     void showsWhatTheCameraSends()
     {
@@ -234,11 +237,14 @@ private Q_SLOTS:
         QTest::addColumn<QRect>("imageArea");
         QTest::addColumn<QSize>("window");
         QTest::addColumn<int>("statusTop");
-        QTest::newRow("640x480-at-50") << QSize(640, 480) << 50 << QRect(5, 5, 320, 240) << QSize(330, 303) << 249;
-        QTest::newRow("100x80-at-100-centred") << QSize(100, 80) << 100 << QRect(65, 5, 100, 80) << QSize(230, 143)
-                                               << 89;
-        QTest::newRow("640x480-at-25") << QSize(640, 480) << 25 << QRect(35, 5, 160, 120) << QSize(230, 183) << 129;
-        QTest::newRow("stored-75") << QSize(640, 480) << 75 << QRect(5, 5, 480, 360) << QSize(490, 423) << 369;
+        QTest::newRow("640x480-at-50")
+            << QSize(640, 480) << 50 << QRect(5, 5, 320, 240) << QSize(330, 303) << 249;
+        QTest::newRow("100x80-at-100-centred")
+            << QSize(100, 80) << 100 << QRect(65, 5, 100, 80) << QSize(230, 143) << 89;
+        QTest::newRow("640x480-at-25")
+            << QSize(640, 480) << 25 << QRect(35, 5, 160, 120) << QSize(230, 183) << 129;
+        QTest::newRow("stored-75") << QSize(640, 480) << 75 << QRect(5, 5, 480, 360) << QSize(490, 423)
+                                   << 369;
     }
     void layoutFollowsPictureAndScale()
     {
@@ -405,8 +411,8 @@ private Q_SLOTS:
     {
         QFETCH(bool, slow);
         TStderrCapture trace;
-        m_server->route(QStringLiteral("/cam.jpg"),
-                        slow ? dripping(jpegJfif(320, 240)) : TScriptedResponse::ok(jpegJfif(), "image/jpeg"));
+        m_server->route(QStringLiteral("/cam.jpg"), slow ? dripping(jpegJfif(320, 240))
+                                                         : TScriptedResponse::ok(jpegJfif(), "image/jpeg"));
         QVERIFY(open());
         QVERIFY(waitSettled(m_window));
         const QStringList lines = trace.statusLines(QStringLiteral("Harbour"));
@@ -420,7 +426,8 @@ private Q_SLOTS:
         }
         QVERIFY2(progress.size() >= 2, qPrintable(lines.join(QLatin1Char('|'))));
         for (const QString& line : progress)
-            QVERIFY2(line.startsWith(QLatin1String("Status: ")) && line.endsWith(QLatin1String("% downloaded")),
+            QVERIFY2(line.startsWith(QLatin1String("Status: ")) &&
+                         line.endsWith(QLatin1String("% downloaded")),
                      qPrintable(line));
         // A change is traced once: repeated texts are not changes.
         for (qsizetype i = 1; i < lines.size(); ++i)
