@@ -15,7 +15,9 @@ vd_start()
     done
     local fdfile
     fdfile=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fdfile" 2>/dev/null &
+    # -noreset: by default the server resets when its last client leaves, and a client that
+    # connects during the reset is dropped (openbox then fails to open the display now and then).
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fdfile" 2>/dev/null &
     VD_PIDS+=($!)
     local i
     for i in $(seq 1 500); do [[ -s "$fdfile" ]] && break; sleep 0.01; done
