@@ -4,6 +4,19 @@
 
 VD_PIDS=()
 
+# Starts a command in the background in a session of its own, so that Ctrl+C typed in the
+# terminal reaches only the calling script, which then ends the pieces in order; the X server
+# would otherwise die at once and take its clients down with X errors. Outside job control a
+# background child leads no process group, so setsid runs in place and $! is the command.
+vd_spawn()
+{
+    if [[ $- == *m* ]]; then
+        "$@" &
+    else
+        setsid "$@" &
+    fi
+}
+
 vd_start()
 {
     local wm="" tray=yes arg
@@ -17,7 +30,7 @@ vd_start()
     fdfile=$(mktemp)
     # -noreset: by default the server resets when its last client leaves, and a client that
     # connects during the reset is dropped (openbox then fails to open the display now and then).
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fdfile" 2>/dev/null &
+    vd_spawn Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fdfile" 2>/dev/null
     VD_PIDS+=($!)
     local i
     for i in $(seq 1 500); do [[ -s "$fdfile" ]] && break; sleep 0.01; done
@@ -34,7 +47,7 @@ vd_start()
     export XDG_RUNTIME_DIR="$VD_RUNTIME_DIR"
 
     if [[ "$wm" == openbox ]]; then
-        openbox >/dev/null 2>&1 &
+        vd_spawn openbox >/dev/null 2>&1
         VD_PIDS+=($!)
         # Ready once it has announced itself on the root window.
         for i in $(seq 1 500); do
@@ -43,8 +56,8 @@ vd_start()
         done
     fi
     [[ "$tray" == no ]] && return 0
-    trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
-        --transparent false >/dev/null 2>&1 &
+    vd_spawn trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
+        --transparent false >/dev/null 2>&1
     VD_PIDS+=($!)
     for i in $(seq 1 500); do
         xwininfo -root -tree 2>/dev/null | grep -q '("panel" "trayer")' && return 0
