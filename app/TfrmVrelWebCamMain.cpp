@@ -329,7 +329,6 @@ void TfrmVrelWebCamMain::CreateTrayIcon()
     tiMain = new TTrayIcon(this);
     tiMain->setObjectName(QStringLiteral("tiMain"));
     tiMain->SetHint(QStringLiteral("Vrel Web Camera"));
-    tiMain->SetPopupMenu(PopupMenu1);
     tiMain->OnClick = [this](TTrayIcon*, TMouseButton, TShiftState, int, int) {
         runAction([this] { tiMainClick(); });
     };
