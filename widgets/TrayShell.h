@@ -5,13 +5,14 @@
 #include <QIcon>
 #include <QList>
 #include <QObject>
+#include <QMenu>
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
 #include <functional>
 
-class QMenu;
+
 
 // One icon in the desktop's notification area, with a tip, click events, an attached popup
 // menu and an optional animation through a list of icons.
