@@ -3,6 +3,7 @@
 #include "camera/RegistryLayout.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
+#include "tests/support/WhenModalShows.h"
 #include "options/fOptionsNew.h"
 #include "platform/TRegistry.h"
 #include "platform/TRegistryStore.h"
@@ -37,21 +38,10 @@ TWebCamera* newCamera(const QString& description)
     return camera;
 }
 
-// Runs act on the camera settings dialog as soon as it runs modally.
+// Runs act on the camera settings dialog once it runs modally.
 void whenSettingsShow(std::function<void(TfrmCameraSettings*)> act)
 {
-    auto* poll = new QTimer;
-    auto deadline = std::make_shared<QDeadlineTimer>(10000);
-    QObject::connect(poll, &QTimer::timeout, [poll, act, deadline] {
-        auto* dialog = qobject_cast<TfrmCameraSettings*>(QApplication::activeModalWidget());
-        if (!dialog && !deadline->hasExpired())
-            return;
-        poll->stop();
-        poll->deleteLater();
-        if (dialog)
-            act(dialog);
-    });
-    poll->start(10);
+    whenModalShows<TfrmCameraSettings>(std::move(act));
 }
 
 QAction* item(const TfrmVrelWebCamMain& form, const QString& name)

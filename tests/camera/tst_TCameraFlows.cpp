@@ -4,6 +4,7 @@
 #include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
+#include "tests/support/WhenModalShows.h"
 #include "platform/TRegistry.h"
 #include "platform/TRegistryStore.h"
 
@@ -52,21 +53,10 @@ public:
     void RebuildMenus() override { Calls.append(QStringLiteral("RebuildMenus")); }
 };
 
-// Runs `act` on the settings dialog once it is shown modally; a dialog that never shows fails.
+// Runs act on the camera settings dialog once it runs modally.
 void whenDialogShows(std::function<void(TfrmCameraSettings*)> act)
 {
-    auto* poll = new QTimer;
-    auto deadline = std::make_shared<QDeadlineTimer>(10000);
-    QObject::connect(poll, &QTimer::timeout, [poll, act, deadline] {
-        auto* dialog = qobject_cast<TfrmCameraSettings*>(QApplication::activeModalWidget());
-        if (!dialog && !deadline->hasExpired())
-            return;
-        poll->stop();
-        poll->deleteLater();
-        if (dialog)
-            act(dialog);
-    });
-    poll->start(10);
+    whenModalShows<TfrmCameraSettings>(std::move(act));
 }
 
 void writeCatalogCamera(const QString& path, const QString& url, qint32 interval, qint32 scale)

@@ -2,6 +2,7 @@
 #include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
+#include "tests/support/WhenModalShows.h"
 #include "net/HTTPGet.h"
 #include "platform/TRegistry.h"
 #include "platform/TRegistryStore.h"
@@ -45,21 +46,10 @@ std::optional<qint32> storedDword(const QString& description, const QString& val
     return TRegKey::open(TRegRoot::CurrentUser, favouriteKey(description)).readDword(value);
 }
 
-// Runs `act` on the settings dialog once a camera window has opened it modally.
+// Runs act on the camera settings dialog once it runs modally.
 void whenSettingsShow(std::function<void(TfrmCameraSettings*)> act)
 {
-    auto* poll = new QTimer;
-    auto deadline = std::make_shared<QDeadlineTimer>(10000);
-    QObject::connect(poll, &QTimer::timeout, [poll, act, deadline] {
-        auto* dialog = qobject_cast<TfrmCameraSettings*>(QApplication::activeModalWidget());
-        if (!dialog && !deadline->hasExpired())
-            return;
-        poll->stop();
-        poll->deleteLater();
-        if (dialog)
-            act(dialog);
-    });
-    poll->start(10);
+    whenModalShows<TfrmCameraSettings>(std::move(act));
 }
 
 void sendMouse(QWidget* target, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons,
