@@ -1,5 +1,6 @@
 #include "platform/TSingleInstance.h"
 
+#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -25,6 +27,19 @@ constexpr qint64 MaxRequestLength = 64;
 const QByteArray AnswerHandled = QByteArrayLiteral("handled\n");
 // How long a second copy waits for a starting first copy to open its socket.
 constexpr int ServerStartWaitMs = 10000;
+// How long a posted message may wait for the running copy's event loop to take it.
+constexpr int PostedAnswerWaitMs = 5000;
+
+// Whether the other end of a connection runs as this user. The socket lives in the abstract
+// namespace, which every local user can reach.
+bool PeerIsThisUser(qintptr descriptor)
+{
+    struct ucred peer = {};
+    socklen_t length = sizeof peer;
+    if (::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0)
+        return false;
+    return peer.uid == getuid();
+}
 
 QString userName()
 {
@@ -90,7 +105,12 @@ QString TSingleInstance::LockPath() const
 
 QString TSingleInstance::ServerName() const
 {
-    return RuntimeFolder() + QLatin1Char('/') + m_name;
+    // A socket path may be 107 bytes at most, and a runtime folder (or a user name) can be longer:
+    // an abstract-namespace name derived from both fits whatever they are, and still differs
+    // between sessions, as the lock file's folder does.
+    const QByteArray session = (RuntimeFolder() + QLatin1Char('\n') + m_name).toUtf8();
+    const QByteArray digest = QCryptographicHash::hash(session, QCryptographicHash::Sha256).toHex().left(32);
+    return QStringLiteral("vrel-web-camera-") + QString::fromLatin1(digest);
 }
 
 bool TSingleInstance::Acquire()
@@ -137,8 +157,7 @@ bool TInstanceServer::Listen(const QString& serverName, QString* error)
 {
     delete m_server;
     m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    QLocalServer::removeServer(serverName);
+    m_server->setSocketOptions(QLocalServer::AbstractNamespaceOption);
     if (!m_server->listen(serverName)) {
         *error = QStringLiteral("%1: %2").arg(serverName, m_server->errorString());
         return false;
@@ -150,6 +169,11 @@ bool TInstanceServer::Listen(const QString& serverName, QString* error)
 void TInstanceServer::acceptConnections()
 {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        if (!PeerIsThisUser(socket->socketDescriptor())) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequest(socket); });
         if (socket->bytesAvailable() > 0)
@@ -179,16 +203,23 @@ void TInstanceServer::readRequest(QLocalSocket* socket)
 void TInstanceServer::dispatch(TInstanceMessage message, QLocalSocket* socket)
 {
     QPointer<QLocalSocket> guarded(socket);
-    emit MessageReceived(message);
-    if (!guarded)
-        return;
-    if (message == TInstanceMessage::QuitRequest) {
+    const auto answer = [&guarded] {
+        if (!guarded)
+            return;
         guarded->write(AnswerHandled);
         guarded->flush();
-        // The handler usually ends the program right after this; the answer must be out first.
+        // The handler usually ends the program right after a quit; the answer must be out first.
         guarded->waitForBytesWritten(1000);
-    }
-    guarded->disconnectFromServer();
+    };
+    // A posted message is answered once the event loop has taken it, before its handler (which
+    // may open a modal window) runs; a quit request once its handler has returned.
+    if (message != TInstanceMessage::QuitRequest)
+        answer();
+    emit MessageReceived(message);
+    if (message == TInstanceMessage::QuitRequest)
+        answer();
+    if (guarded)
+        guarded->disconnectFromServer();
 }
 
 TNotifyResult NotifyRunningInstance(const TSingleInstance& instance, TInstanceMessage message)
@@ -196,6 +227,7 @@ TNotifyResult NotifyRunningInstance(const TSingleInstance& instance, TInstanceMe
     const QByteArray request = InstanceMessageName(message).toLatin1() + '\n';
     QDeadlineTimer deadline(ServerStartWaitMs);
     QLocalSocket socket;
+    socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     for (;;) {
         socket.connectToServer(instance.ServerName());
         if (socket.waitForConnected(1000))
@@ -210,17 +242,16 @@ TNotifyResult NotifyRunningInstance(const TSingleInstance& instance, TInstanceMe
     socket.write(request);
     if (!socket.waitForBytesWritten(5000))
         return TNotifyResult::NoRunningCopy;
-    if (message != TInstanceMessage::QuitRequest) {
-        socket.disconnectFromServer();
-        return TNotifyResult::Delivered;
-    }
-    // Sent, not posted: wait for the answer however long the user takes, or until the running
-    // copy goes away (which closes the connection).
+    // Posted: wait only until the running copy's event loop takes it. Sent: wait for the answer
+    // however long the user takes, or until the running copy goes away (which closes the
+    // connection). Without the answer nobody handled the message.
+    const int waitMs = message == TInstanceMessage::QuitRequest ? -1 : PostedAnswerWaitMs;
     QByteArray answer;
     while (socket.state() == QLocalSocket::ConnectedState && !answer.contains('\n')) {
-        if (!socket.waitForReadyRead(-1))
+        if (!socket.waitForReadyRead(waitMs))
             break;
         answer += socket.readAll();
     }
-    return TNotifyResult::Delivered;
+    answer += socket.readAll();
+    return answer.startsWith(AnswerHandled) ? TNotifyResult::Delivered : TNotifyResult::NoRunningCopy;
 }

@@ -43,7 +43,8 @@ public:
     // The base name with the user's name: "<name>-<user>".
     QString Name() const { return m_name; }
     QString LockPath() const;
-    // The local socket of the running copy: a full path in the runtime folder.
+    // The local socket of the running copy: a short abstract-namespace name made from the
+    // runtime folder and Name(), so it fits however long the folder is.
     QString ServerName() const;
     static QString RuntimeFolder();
 
@@ -54,8 +55,9 @@ private:
 };
 
 // The running copy's end of the local socket. Every message is handed on from the event loop
-// (never inside the socket's own signal), so a handler may open modal windows. A quit request
-// is answered once its handler has returned; the sender waits for that answer.
+// (never inside the socket's own signal), so a handler may open modal windows. A posted message
+// is answered as the event loop takes it, a quit request once its handler has returned; the
+// sender waits for that answer. Connections from other users are dropped unread.
 class TInstanceServer : public QObject
 {
     Q_OBJECT
@@ -64,7 +66,8 @@ public:
     explicit TInstanceServer(QObject* parent = nullptr);
     ~TInstanceServer() override;
 
-    // Call only while holding the lock: a socket file left by a killed copy is removed first.
+    // Call only while holding the lock. The name is an abstract one, so a killed copy leaves no
+    // socket file behind.
     bool Listen(const QString& serverName, QString* error);
 
 Q_SIGNALS:
@@ -80,8 +83,9 @@ private:
 
 enum class TNotifyResult
 {
-    Delivered,    // the running copy got the message (and, for a quit request, handled it)
-    NoRunningCopy // nobody listened: the lock was free, or no server came up in time
+    Delivered,    // the running copy took the message (and, for a quit request, handled it)
+    NoRunningCopy // nobody answered: the lock was free, no server came up in time, or the
+                  // running copy did not take the message (stuck, or gone meanwhile)
 };
 
 // The second copy's side. Blocks: for a quit request until the running copy has handled it or

@@ -351,6 +351,27 @@ private Q_SLOTS:
         stop(next);
     }
 
+    // A socket path may not exceed 107 bytes; a runtime folder of 200 characters must still
+    // leave later starts a way to reach (and end) the running copy.
+    void longRuntimeFolderStillReachesTheRunningCopy()
+    {
+        const QString runtime = path(QString(199 - m_dir->path().size(), QLatin1Char('r')));
+        QCOMPARE(runtime.size(), 200);
+        QVERIFY(QDir().mkpath(runtime));
+        QFile::setPermissions(runtime,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        m_env.insert("XDG_RUNTIME_DIR", runtime);
+        TCopy first(m_env, "-start", "no");
+        QVERIFY2(first.waitForLine("step event-loop"), qPrintable(first.output()));
+        QVERIFY2(!first.output().contains("cannot reach"), qPrintable(first.output()));
+
+        TCopy about(m_env, "-start", QString());
+        QVERIFY2(about.finished(), qPrintable(about.output()));
+        QVERIFY(about.lines().contains("step notify-done WM_SHOWABOUT delivered"));
+        QVERIFY(first.waitForLine("message WM_SHOWABOUT"));
+        stop(first);
+    }
+
     void unwritableConfigStartsWithDefaults()
     {
         QFile blocker(path("blocker"));

@@ -36,6 +36,19 @@ int runChild(const QByteArray& mode, int argc, char* argv[])
         }
         return 0;
     }
+    if (mode == "stranger") {
+        // Another user's program writing a valid request straight to the running copy's socket.
+        QLocalSocket socket;
+        socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+        socket.connectToServer(QString::fromUtf8(qgetenv("VREL_TEST_SERVER")));
+        if (!socket.waitForConnected(5000))
+            return 4;
+        socket.write("WM_SHOWABOUT\n");
+        socket.waitForBytesWritten(5000);
+        socket.waitForReadyRead(3000);
+        std::printf(socket.readAll().isEmpty() ? "unanswered\n" : "answered\n");
+        return 0;
+    }
     const QByteArray name = qgetenv("VREL_TEST_MESSAGE");
     TInstanceMessage message = TInstanceMessage::ShowAbout;
     if (name == "WM_SHOWOPTIONS")
@@ -125,8 +138,7 @@ private Q_SLOTS:
         }
     }
 
-    // The kernel drops a dead copy's lock; its socket file stays behind and must not stop
-    // the next copy from listening and being reached.
+    // The kernel drops a dead copy's lock and its socket; the next copy listens and is reached.
     void killedHolderBlocksNothing()
     {
         QProcess holder;
@@ -136,7 +148,6 @@ private Q_SLOTS:
         QVERIFY(!instance.Acquire());
         ::kill(static_cast<pid_t>(holder.processId()), SIGKILL);
         QVERIFY(holder.waitForFinished());
-        QVERIFY(QFileInfo::exists(instance.ServerName()));
 
         QVERIFY(instance.Acquire());
         TInstanceServer server;
@@ -174,6 +185,78 @@ private Q_SLOTS:
         QCOMPARE(received.size(), 1);
         QCOMPARE(received.first().first().value<TInstanceMessage>(), message);
         QVERIFY(finishedCleanly(sender));
+    }
+
+    // A socket path may be 107 bytes at most; a runtime folder of 200 characters must work.
+    void longRuntimeFolderIsReached()
+    {
+        const QString folder = m_runtime.filePath(QString(199 - m_runtime.path().size(), QLatin1Char('f')));
+        QCOMPARE(folder.size(), 200);
+        QVERIFY(QDir().mkpath(folder));
+        qputenv("XDG_RUNTIME_DIR", folder.toUtf8());
+        TSingleInstance instance(TestName);
+        QVERIFY(instance.Acquire());
+        TInstanceServer server;
+        QString error;
+        QVERIFY2(server.Listen(instance.ServerName(), &error), qPrintable(error));
+        QSignalSpy received(&server, &TInstanceServer::MessageReceived);
+        QProcess sender;
+        startChild(sender, "notify", "WM_SHOWOPTIONS");
+        QVERIFY(received.wait());
+        QVERIFY(finishedCleanly(sender));
+        QVERIFY(sender.readAll().contains("delivered"));
+    }
+
+    // A copy that holds the lock and listens but never runs its event loop takes nothing: the
+    // sender must not call that delivered.
+    void postedMessageNobodyTakesIsNotDelivered_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("about") << QByteArray("WM_SHOWABOUT");
+        QTest::newRow("quit-holder-dies") << QByteArray("WM_QUITREQUEST");
+    }
+    void postedMessageNobodyTakesIsNotDelivered()
+    {
+        QFETCH(QByteArray, name);
+        QProcess holder;
+        startChild(holder, "hold");
+        QCOMPARE(readLine(holder), QByteArray("first"));
+        QProcess sender;
+        startChild(sender, "notify", name);
+        QCOMPARE(readLine(sender), QByteArray("sending"));
+        if (name == "WM_QUITREQUEST") {
+            QVERIFY(sender.state() == QProcess::Running && !sender.waitForFinished(500));
+            ::kill(static_cast<pid_t>(holder.processId()), SIGKILL);
+        }
+        QVERIFY(finishedCleanly(sender));
+        QCOMPARE(sender.readAll().trimmed(), QByteArray("nobody"));
+        holder.kill();
+        holder.waitForFinished();
+    }
+
+    // The socket's name is reachable by every local user; only this user's copies are heard.
+    void otherUsersAreNotHeard()
+    {
+        if (getuid() != 0)
+            QSKIP("needs root to run a client as another user");
+        TSingleInstance instance(TestName);
+        QVERIFY(instance.Acquire());
+        TInstanceServer server;
+        QString error;
+        QVERIFY(server.Listen(instance.ServerName(), &error));
+        QSignalSpy received(&server, &TInstanceServer::MessageReceived);
+        QProcess stranger;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(ModeEnv, "stranger");
+        env.insert("VREL_TEST_SERVER", instance.ServerName());
+        stranger.setProcessEnvironment(env);
+        stranger.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                   QCoreApplication::applicationFilePath()});
+        QVERIFY(stranger.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(stranger.state() == QProcess::NotRunning, 20000);
+        QCOMPARE(stranger.exitCode(), 0);
+        QCOMPARE(stranger.readAll().trimmed(), QByteArray("unanswered"));
+        QCOMPARE(received.size(), 0);
     }
 
     void quitRequestWaitsForItsHandler()
@@ -241,6 +324,7 @@ private Q_SLOTS:
         QSignalSpy received(&server, &TInstanceServer::MessageReceived);
 
         QLocalSocket stranger;
+        stranger.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
         stranger.connectToServer(instance.ServerName());
         QVERIFY(stranger.waitForConnected());
         stranger.write(request);
