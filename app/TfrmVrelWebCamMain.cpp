@@ -24,6 +24,7 @@
 #include <QDir>
 #include <QScreen>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -243,12 +244,25 @@ void TfrmVrelWebCamMain::OpenStartupCameras()
     const QStringList names = key.subKeyNames();
     key.close();
     for (const QString& name : names) {
+        // The add-camera dialog of a first start may have opened (and stored) one already.
+        if (IsFavoriteOpen(name))
+            continue;
         auto camera = std::make_unique<TWebCamera>();
         camera->SetDescription(name);
         camera->LoadFromReg();
         if (camera->RunOnStartup)
             OpenCameraWindow(camera.release());
     }
+}
+
+bool TfrmVrelWebCamMain::IsFavoriteOpen(const QString& name) const
+{
+    return std::any_of(m_cameraWindows.cbegin(), m_cameraWindows.cend(),
+                       [&name](const QPointer<TfrmImage>& w) {
+                           const TWebCamera* camera = w ? w->Camera() : nullptr;
+                           return camera && camera->CatalogPath.isEmpty() &&
+                                  camera->Description.compare(name, Qt::CaseInsensitive) == 0;
+                       });
 }
 
 void TfrmVrelWebCamMain::OpenCameraWindow(TWebCamera* camera)

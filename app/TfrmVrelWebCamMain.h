@@ -138,6 +138,8 @@ private:
     QAction* AddSeparator(QMenu* menu, const char* name);
     QMenu* AddSubMenu(TBcBarPopupMenu* menu, const char* name, const QString& caption, int image);
     void OpenMakerPage(const QString& page);
+    // Whether a window shows the favourite stored under this name (names compare as the store's).
+    bool IsFavoriteOpen(const QString& name) const;
 
     void ActivateTrayIcon();
     void DeactivateTrayIcon();

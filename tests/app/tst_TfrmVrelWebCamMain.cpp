@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
@@ -22,6 +23,7 @@
 #include <QtTest>
 
 #include "tests/app/TTraceCapture.h"
+#include "tests/support/WhenModalShows.h"
 
 namespace {
 
@@ -387,6 +389,26 @@ private Q_SLOTS:
                               "dialog-close frmCameraSettings 2", "step catalog-update", "step rebuild-menus",
                               "step open-startup-cameras", "camera-open Alpha"}));
         QCOMPARE(cameraNames(form), QStringList{"Alpha"});
+    }
+
+    // The first start's dialog, with its ticks as they come, stores a favourite that opens at
+    // start-up and opens it; the start-up cameras must not open it a second time.
+    void cameraAddedAtFirstStartOpensOnce()
+    {
+        TfrmVrelWebCamMain form{TCommandLine()};
+        whenModalShows<TfrmCameraSettings>([](TfrmCameraSettings* dialog) {
+            dialog->edtURL->setText("http://127.0.0.1:1/beta.jpg");
+            dialog->edtDescr->setText("Beta");
+            QTest::mouseClick(dialog->btnOk, Qt::LeftButton);
+        });
+
+        form.FormCreate();
+
+        TWebCamera stored;
+        stored.SetDescription("Beta");
+        stored.LoadFromReg();
+        QVERIFY2(stored.RunOnStartup, "the dialog's default ticks no longer flag the favourite for start-up");
+        QCOMPARE(cameraNames(form), QStringList{"Beta"});
     }
 
     void formRegistersItselfAsMainForm()
