@@ -242,10 +242,11 @@ void TfrmCameraSettings::chkAddClick()
 
 void TfrmCameraSettings::btnOkClick()
 {
-    // The texts as typed: a description of blanks passes here and is emptied when the dialog closes.
+    // A description of blanks would be emptied as the dialog closes: it could name no favourite,
+    // and renaming one to it would delete the old key and store nothing.
     if (edtURL->text().isEmpty())
         TUserPrompt::ShowMessage(this, QStringLiteral("Please enter URL!"));
-    else if (edtDescr->text().isEmpty())
+    else if (Trimmed(edtDescr->text()).isEmpty())
         TUserPrompt::ShowMessage(this, QStringLiteral("Please enter description!"));
     else
         done(mrOk);

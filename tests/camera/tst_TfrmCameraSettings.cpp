@@ -209,10 +209,10 @@ private Q_SLOTS:
                                            << ""
                                            << "Please enter description!"
                                            << "";
-        QTest::newRow("blank-description-passes") << "cam/a.jpg"
-                                                  << "   "
-                                                  << ""
-                                                  << "";
+        QTest::newRow("blank-description") << "cam/a.jpg"
+                                           << "  \t "
+                                           << "Please enter description!"
+                                           << "";
         QTest::newRow("description-trimmed") << " cam/a.jpg "
                                              << "\t Garden \x02"
                                              << ""

@@ -2,7 +2,6 @@
 #include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
-#include "tests/support/WhenModalShows.h"
 #include "net/HTTPGet.h"
 #include "platform/TRegistry.h"
 #include "platform/TRegistryStore.h"
@@ -29,6 +28,7 @@
 
 #include "TCameraFixtures.h"
 #include "tests/support/TTestHttpServer.h"
+#include "tests/support/WhenModalShows.h"
 
 using namespace CameraFixtures;
 
@@ -583,6 +583,27 @@ private Q_SLOTS:
         QVERIFY(waitSettled());
         QCOMPARE(m_server->requestCount(), requests);
         QCOMPARE(m_window->lblStatus->text(), Done);
+    }
+
+    // Renaming a favourite to blanks would delete its key and store nothing in its place.
+    void settingsRefusesABlankDescription()
+    {
+        QVERIFY(openSettled(favourite(QStringLiteral("Harbour"))));
+        bool stayedOpen = false;
+        whenSettingsShow([&](TfrmCameraSettings* d) {
+            d->edtDescr->setText(QStringLiteral("   "));
+            d->chkAdd->setChecked(true);
+            QTest::mouseClick(d->btnOk, Qt::LeftButton);
+            stayedOpen = d->isVisible();
+            QTest::mouseClick(d->btnCancel, Qt::LeftButton);
+        });
+        QTest::mouseDClick(m_window->Image1, Qt::LeftButton, {}, QPoint(20, 20));
+        QVERIFY(stayedOpen);
+        QCOMPARE(m_prompts.size(), 1);
+        QCOMPARE(m_prompts.first().Text, QStringLiteral("Please enter description!"));
+        QCOMPARE(m_window->Camera()->Description, QStringLiteral("Harbour"));
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Harbour"));
+        QVERIFY(TRegKey::exists(TRegRoot::CurrentUser, favouriteKey(QStringLiteral("Harbour"))));
     }
 
     void settingsCancelledChangesNothing()
