@@ -1,6 +1,7 @@
 #include "widgets/TrayShell.h"
 
 #include "widgets/BarMenus.h"
+#include "widgets/TTrayModalBypass.h"
 #include "widgets/TrayIconRules.h"
 
 #include <QCursor>
@@ -66,6 +67,7 @@ TTrayIcon::TTrayIcon(QObject* owner)
     m_animationTimer.setInterval(m_interval);
     connect(&m_animationTimer, &QTimer::timeout, this, &TTrayIcon::NextFrame);
     connect(m_tray, &QSystemTrayIcon::activated, this, &TTrayIcon::HandleActivation);
+    m_modalBypass = std::make_unique<TTrayModalBypass>(m_tray);
 }
 
 TTrayIcon::~TTrayIcon()

@@ -4,15 +4,16 @@
 
 #include <QIcon>
 #include <QList>
-#include <QObject>
 #include <QMenu>
+#include <QObject>
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
-
+class TTrayModalBypass;
 
 // One icon in the desktop's notification area, with a tip, click events, an attached popup
 // menu and an optional animation through a list of icons.
@@ -107,6 +108,8 @@ private:
     void DblClick();
 
     QSystemTrayIcon* m_tray;
+    // Keeps the icon's clicks coming while an application-modal dialog runs (X11 only).
+    std::unique_ptr<TTrayModalBypass> m_modalBypass;
     QTimer m_animationTimer;
     TTrayMessageRules m_rules;
     QPointer<QMenu> m_popupMenu;
