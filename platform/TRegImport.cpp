@@ -365,7 +365,7 @@ qint64 TRegImporter::createKey(const TRegKeyPath& path)
     }
     qsizetype common = 0;
     while (common < path.Names.size() && common < m_lastFolded.size() &&
-           m_lastFolded[common] == path.Names[common].toUpper())
+           m_lastFolded[common] == RegFoldName(path.Names[common]))
         ++common;
     if (m_keySteps + (path.Names.size() - common) > TRegLimits::ImportKeys)
         return -1;
@@ -379,7 +379,7 @@ qint64 TRegImporter::createKey(const TRegKeyPath& path)
             m_haveLast = false;
             return 0;
         }
-        m_lastFolded.append(path.Names[i].toUpper());
+        m_lastFolded.append(RegFoldName(path.Names[i]));
         m_lastIds.append(id);
     }
     return id;
@@ -650,7 +650,7 @@ bool TRegKeyPath::isAtOrBelow(const TRegKeyPath& other) const
     if (Root != other.Root || Names.size() < other.Names.size())
         return false;
     for (qsizetype i = 0; i < other.Names.size(); ++i) {
-        if (Names[i].toUpper() != other.Names[i].toUpper())
+        if (RegFoldName(Names[i]) != RegFoldName(other.Names[i]))
             return false;
     }
     return true;
