@@ -251,8 +251,8 @@ int TRegistryStore::connect(const QString& path, bool create)
 
 int TRegistryStore::connectImmutable(const QString& path)
 {
-    // Read-only and without locks: nobody can write a folder that we cannot write either,
-    // except with rights that would also have left the -shm file there.
+    // Without locks or a -shm file. Taken only when no -shm file could be found or made, so no
+    // writer had the store open; what a writer changes later, this connection does not see.
     const QByteArray uri = QUrl::fromLocalFile(path).toEncoded() + "?immutable=1";
     const int rc = sqlite3_open_v2(uri.constData(), &m_db,
                                    SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr);
