@@ -363,6 +363,13 @@ private Q_SLOTS:
         QCOMPARE(TRegKey::open(TRegRoot::CurrentUser, "straße\\cam").readDword("größe"),
                  std::optional<qint32>(7));
         QVERIFY(TRegKey::exists(TRegRoot::CurrentUser, "ıx"));
+        {
+            // A write that is rolled back takes its refolding with it.
+            TRegTransaction tx(TRegRoot::CurrentUser);
+            QVERIFY(TRegKey::create(TRegRoot::CurrentUser, "Dropped").isOpen());
+        }
+        QCOMPARE(TRegKey::open(TRegRoot::CurrentUser, "Straße\\Cam").readDword("Größe"),
+                 std::optional<qint32>(7));
         // The first write refolds it.
         QVERIFY(TRegKey::create(TRegRoot::CurrentUser, "STRASSE").writeDword("v", 1));
         TRegistryStore::closeAll();
