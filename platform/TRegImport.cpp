@@ -136,6 +136,7 @@ private:
     void valueLine(QByteArrayView line, int lineNo);
     bool parseQuoted(QByteArrayView line, qsizetype* pos, QByteArray* out, QString* why) const;
     bool parseHexList(QByteArrayView line, qsizetype pos, int firstLine, QByteArray* data, QString* why);
+    void terminateText(QByteArray* bytes) const;
     // The key's id; 0 when the store failed, -1 when the import has reached TRegLimits::ImportKeys.
     qint64 createKey(const TRegKeyPath& path);
 
@@ -143,6 +144,8 @@ private:
     qsizetype m_pos = 0;
     int m_lineNo = 0;
     bool m_utf8 = true;
+    // The file came as UTF-16LE: hex(N) text data is then in 16-bit units.
+    bool m_utf16 = false;
 
     bool m_hasOnly = false;
     TRegKeyPath m_only;
@@ -252,6 +255,7 @@ TRegImportResult TRegImporter::run(const QByteArray& content, const TRegImportOp
         utf16AsUtf8 =
             QString::fromUtf16(reinterpret_cast<const char16_t*>(units.data()), units.size() / 2).toUtf8();
         m_text = utf16AsUtf8;
+        m_utf16 = true;
     }
     m_utf8 = m_text.isValidUtf8();
 
@@ -361,7 +365,7 @@ qint64 TRegImporter::createKey(const TRegKeyPath& path)
     }
     qsizetype common = 0;
     while (common < path.Names.size() && common < m_lastFolded.size() &&
-           m_lastFolded[common] == path.Names[common].toUpper())
+           m_lastFolded[common] == RegFoldName(path.Names[common]))
         ++common;
     if (m_keySteps + (path.Names.size() - common) > TRegLimits::ImportKeys)
         return -1;
@@ -375,7 +379,7 @@ qint64 TRegImporter::createKey(const TRegKeyPath& path)
             m_haveLast = false;
             return 0;
         }
-        m_lastFolded.append(path.Names[i].toUpper());
+        m_lastFolded.append(RegFoldName(path.Names[i]));
         m_lastIds.append(id);
     }
     return id;
@@ -504,6 +508,8 @@ void TRegImporter::valueLine(QByteArrayView line, int lineNo)
             skip(lineNo, why);
             return;
         }
+        if (type == TRegType::ExpandSz || type == TRegType::MultiSz)
+            terminateText(&bytes);
     } else {
         skip(lineNo, QStringLiteral("unknown data type"));
         return;
@@ -524,6 +530,21 @@ void TRegImporter::valueLine(QByteArrayView line, int lineNo)
         return;
     }
     ++m_result.ValuesWritten;
+}
+
+// The platform's editor ends REG_EXPAND_SZ and REG_MULTI_SZ byte lists with a NUL when the file
+// does not: one byte in an 8-bit file, one 16-bit unit in a UTF-16 file.
+void TRegImporter::terminateText(QByteArray* bytes) const
+{
+    if (!m_utf16) {
+        if (bytes->isEmpty() || !bytes->endsWith('\0'))
+            bytes->append('\0');
+        return;
+    }
+    if (bytes->size() % 2 != 0)
+        bytes->append('\0');
+    if (bytes->isEmpty() || !bytes->endsWith(QByteArrayView("\0\0", 2)))
+        bytes->append(QByteArrayView("\0\0", 2));
 }
 
 // The byte list of hex: and hex(N): data. As the platform's editor reads it: a backslash after a
@@ -629,7 +650,7 @@ bool TRegKeyPath::isAtOrBelow(const TRegKeyPath& other) const
     if (Root != other.Root || Names.size() < other.Names.size())
         return false;
     for (qsizetype i = 0; i < other.Names.size(); ++i) {
-        if (Names[i].toUpper() != other.Names[i].toUpper())
+        if (RegFoldName(Names[i]) != RegFoldName(other.Names[i]))
             return false;
     }
     return true;

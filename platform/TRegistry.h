@@ -99,3 +99,7 @@ private:
 };
 
 QString regRootName(TRegRoot root);
+
+// A key or value name as the registry compares it: upper-cased character by character, so
+// "Straße" and "STRASSE" stay two names. The dotless "ı" keeps its own case, apart from "i".
+QString RegFoldName(const QString& name);

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QUrl>
 
 #include <cstdio>
 #include <memory>
@@ -13,27 +14,58 @@
 
 namespace {
 
+// Version 1 folds names character by character (RegFoldName); version 0 stores, written before
+// that, folded with full case mapping ("ß" as "SS") and are refolded by their first write.
+constexpr int SchemaVersion = 1;
+
 const char* const SchemaSql = R"sql(
-CREATE TABLE IF NOT EXISTS keys(
+CREATE TABLE keys(
     id INTEGER PRIMARY KEY,
     parent INTEGER,
     name TEXT NOT NULL,
     fold TEXT NOT NULL,
     UNIQUE(parent, fold));
-CREATE TABLE IF NOT EXISTS vals(
+CREATE TABLE vals(
     key INTEGER NOT NULL,
     name TEXT NOT NULL,
     fold TEXT NOT NULL,
     type INTEGER NOT NULL,
     data BLOB NOT NULL,
     PRIMARY KEY(key, fold)) WITHOUT ROWID;
-INSERT OR IGNORE INTO keys(id, parent, name, fold) VALUES(1, NULL, '', '');
+INSERT INTO keys(id, parent, name, fold) VALUES(1, NULL, '', '');
+PRAGMA user_version = 1;
 )sql";
 
-// Names compare as the registry compares them: upper-cased, then byte by byte.
-QByteArray fold(const QString& name)
+// Copies both tables with every name folded again; the unique folds of the old scheme stay
+// unique, as two names that fold alike now folded alike before.
+const char* const RefoldSql = R"sql(
+ALTER TABLE keys RENAME TO keys_v0;
+ALTER TABLE vals RENAME TO vals_v0;
+CREATE TABLE keys(
+    id INTEGER PRIMARY KEY,
+    parent INTEGER,
+    name TEXT NOT NULL,
+    fold TEXT NOT NULL,
+    UNIQUE(parent, fold));
+CREATE TABLE vals(
+    key INTEGER NOT NULL,
+    name TEXT NOT NULL,
+    fold TEXT NOT NULL,
+    type INTEGER NOT NULL,
+    data BLOB NOT NULL,
+    PRIMARY KEY(key, fold)) WITHOUT ROWID;
+INSERT INTO keys(id, parent, name, fold) SELECT id, parent, name, vrel_fold(name) FROM keys_v0;
+INSERT INTO vals(key, name, fold, type, data) SELECT key, name, vrel_fold(name), type, data FROM vals_v0;
+DROP TABLE keys_v0;
+DROP TABLE vals_v0;
+PRAGMA user_version = 1;
+)sql";
+
+void sqlFold(sqlite3_context* context, int, sqlite3_value** args)
 {
-    return name.toUpper().toUtf8();
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(args[0]));
+    const QByteArray folded = RegFoldName(QString::fromUtf8(text, sqlite3_value_bytes(args[0]))).toUtf8();
+    sqlite3_result_text(context, folded.constData(), static_cast<int>(folded.size()), SQLITE_TRANSIENT);
 }
 
 void bindText(sqlite3_stmt* st, int index, const QByteArray& utf8)
@@ -131,8 +163,7 @@ QString TRegistryStore::pathFor(TRegRoot root)
     const QString over = qEnvironmentVariable(user ? "VREL_USER_REGISTRY" : "VREL_MACHINE_REGISTRY");
     if (!over.isEmpty())
         return over;
-    const auto location =
-        user ? QStandardPaths::GenericConfigLocation : QStandardPaths::GenericDataLocation;
+    const auto location = user ? QStandardPaths::GenericConfigLocation : QStandardPaths::GenericDataLocation;
     return QStandardPaths::writableLocation(location) + "/vrel-web-camera/" +
            (user ? "user.db" : "machine.db");
 }
@@ -148,6 +179,14 @@ void TRegistryStore::report(const char* what) const
                  m_db ? sqlite3_errmsg(m_db) : "not open");
 }
 
+void TRegistryStore::giveUp(const QString& why)
+{
+    std::fprintf(stderr, "registry: %s %s; nothing is read from or saved to it\n",
+                 qPrintable(pathFor(m_root)), qPrintable(why));
+    m_failed = true;
+    closeDb();
+}
+
 void TRegistryStore::closeDb()
 {
     for (sqlite3_stmt* st : std::as_const(m_statements))
@@ -159,19 +198,26 @@ void TRegistryStore::closeDb()
     m_writable = false;
     m_depth = 0;
     m_rollbackOnly = false;
+    m_schemaCurrent = false;
+    m_legacyFold = false;
 }
 
 bool TRegistryStore::ensureOpen(bool forWriting)
 {
+    if (m_failed)
+        return false;
     if (m_db && (m_writable || !forWriting))
         return true;
     const QString path = pathFor(m_root);
     if (m_root == TRegRoot::LocalMachine &&
         QFileInfo(path).absoluteFilePath() == QFileInfo(pathFor(TRegRoot::CurrentUser)).absoluteFilePath()) {
-        if (!m_failed)
-            std::fprintf(stderr, "registry: both roots name %s; the machine root stays empty\n",
-                         qPrintable(path));
+        std::fprintf(stderr, "registry: both roots name %s; the machine root stays empty\n",
+                     qPrintable(path));
         m_failed = true;
+        return false;
+    }
+    if (QFileInfo(path).isDir()) {
+        giveUp(QStringLiteral("is a folder, not a store"));
         return false;
     }
     if (!forWriting && !QFileInfo::exists(path))
@@ -182,76 +228,119 @@ bool TRegistryStore::ensureOpen(bool forWriting)
     return openFile(path, forWriting);
 }
 
+int TRegistryStore::connect(const QString& path, bool create)
+{
+    const QByteArray file = QFile::encodeName(path);
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+    int rc = sqlite3_open_v2(file.constData(), &m_db, flags, nullptr);
+    if (rc != SQLITE_OK && !create) {
+        sqlite3_close(m_db);
+        flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX;
+        rc = sqlite3_open_v2(file.constData(), &m_db, flags, nullptr);
+    }
+    if (rc != SQLITE_OK)
+        return rc;
+    // SQLite quietly opens a file it may not write read-only; such a store can still be read.
+    m_writable = (flags & SQLITE_OPEN_READONLY) == 0 && sqlite3_db_readonly(m_db, "main") == 0;
+    // Another copy of the program may hold the write lock for a moment: wait, never fail.
+    sqlite3_busy_timeout(m_db, 15000);
+    sqlite3_create_function_v2(m_db, "vrel_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, sqlFold,
+                               nullptr, nullptr, nullptr);
+    return readSchema();
+}
+
+int TRegistryStore::connectImmutable(const QString& path)
+{
+    // Without locks or a -shm file. Taken only when no -shm file could be found or made, so no
+    // writer had the store open; what a writer changes later, this connection does not see.
+    const QByteArray uri = QUrl::fromLocalFile(path).toEncoded() + "?immutable=1";
+    const int rc = sqlite3_open_v2(uri.constData(), &m_db,
+                                   SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr);
+    if (rc != SQLITE_OK)
+        return rc;
+    m_writable = false;
+    return readSchema();
+}
+
+int TRegistryStore::readSchema()
+{
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(m_db,
+                                "SELECT (SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                                "name IN ('keys', 'vals')), (SELECT user_version FROM pragma_user_version)",
+                                -1, &st, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(st);
+        if (rc == SQLITE_ROW) {
+            const bool tables = sqlite3_column_int(st, 0) == 2;
+            const int version = sqlite3_column_int(st, 1);
+            m_schemaCurrent = tables && version >= SchemaVersion;
+            m_legacyFold = tables && version < SchemaVersion;
+            rc = SQLITE_OK;
+        }
+    }
+    sqlite3_finalize(st);
+    return rc;
+}
+
 bool TRegistryStore::openFile(const QString& path, bool create)
 {
     for (int attempt = 0; attempt < 2; ++attempt) {
-        int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
-        int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags, nullptr);
-        if (rc != SQLITE_OK && !create) {
-            sqlite3_close(m_db);
-            rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db,
-                                 SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-            flags = SQLITE_OPEN_READONLY;
-        }
-        if (rc != SQLITE_OK) {
-            report("cannot open the store");
-            closeDb();
-            return false;
-        }
-        // SQLite quietly opens a file it may not write read-only; such a store can still be read.
-        m_writable = (flags & SQLITE_OPEN_READONLY) == 0 && sqlite3_db_readonly(m_db, "main") == 0;
-        // Another copy of the program may hold the write lock for a moment: wait, never fail.
-        sqlite3_busy_timeout(m_db, 15000);
-        rc = sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-        if (rc == SQLITE_OK && m_writable) {
-            sqlite3_exec(m_db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-            sqlite3_exec(m_db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
-            rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-            if (rc == SQLITE_OK)
-                rc = sqlite3_exec(m_db, SchemaSql, nullptr, nullptr, nullptr);
-            rc = rc == SQLITE_OK ? sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr)
-                                 : (sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr), rc);
-        }
+        int rc = connect(path, create);
         const int primary = rc & 0xff;
-        if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) {
+        if (m_db && (primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY)) {
+            // A WAL store needs a -shm file beside it; in a folder we cannot write there is none
+            // to be made, and SQLite refuses to read at all.
+            sqlite3_close(m_db);
+            m_db = nullptr;
+            rc = connectImmutable(path);
+        }
+        if (rc == SQLITE_OK) {
+            if (m_writable) {
+                sqlite3_exec(m_db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+                sqlite3_exec(m_db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+            }
+            return true;
+        }
+        if ((rc & 0xff) == SQLITE_NOTADB || (rc & 0xff) == SQLITE_CORRUPT) {
             closeDb();
-            if (attempt == 0 && QFileInfo::exists(path)) {
-                setAsideDamagedFile(path);
+            if (attempt == 0 && setAsideDamagedFile(path)) {
                 create = true;
                 continue;
             }
             return false;
         }
-        if ((rc & 0xff) == SQLITE_READONLY) {
-            // The file or its folder cannot be written (a shared machine-wide catalog, say).
-            m_writable = false;
-            return true;
-        }
-        if (rc != SQLITE_OK && m_writable) {
-            report("cannot prepare the store");
-            closeDb();
-            return false;
-        }
-        return true;
+        if (!m_openReported)
+            report("cannot open the store");
+        // One line per store, however often the program asks again.
+        m_openReported = true;
+        closeDb();
+        return false;
     }
     return false;
 }
 
-void TRegistryStore::setAsideDamagedFile(const QString& path)
+bool TRegistryStore::setAsideDamagedFile(const QString& path)
 {
     const QString aside =
         path + ".damaged-" + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    const bool moved = QFile::rename(path, aside);
+    if (!QFile::rename(path, aside)) {
+        giveUp(QStringLiteral("is not a readable store and cannot be moved aside"));
+        return false;
+    }
     for (const char* suffix : {"-wal", "-shm"}) {
         if (QFileInfo::exists(path + suffix))
             QFile::rename(path + suffix, aside + suffix);
     }
-    if (moved)
-        std::fprintf(stderr, "registry: %s is not a readable store; kept it as %s and started a fresh one\n",
-                     qPrintable(path), qPrintable(aside));
-    else
-        std::fprintf(stderr, "registry: %s is not a readable store and cannot be moved aside\n",
-                     qPrintable(path));
+    std::fprintf(stderr, "registry: %s is not a readable store; kept it as %s and started a fresh one\n",
+                 qPrintable(path), qPrintable(aside));
+    return true;
+}
+
+QByteArray TRegistryStore::fold(const QString& name) const
+{
+    // An old store keeps its old folding until its first write refolds it.
+    return (m_legacyFold ? name.toUpper() : RegFoldName(name)).toUtf8();
 }
 
 sqlite3_stmt* TRegistryStore::statement(const char* sql)
@@ -273,6 +362,14 @@ bool TRegistryStore::exec(const char* sql)
     return m_db && sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
+void TRegistryStore::endTransaction()
+{
+    if (!sqlite3_get_autocommit(m_db))
+        exec("ROLLBACK");
+    // A rolled-back write may have created or refolded the tables; ask the file again.
+    readSchema();
+}
+
 bool TRegistryStore::begin()
 {
     if (m_depth > 0) {
@@ -285,8 +382,23 @@ bool TRegistryStore::begin()
         report("cannot start a write");
         return false;
     }
+    // Under the write lock: another copy may have made or refolded the tables meanwhile.
+    if (readSchema() != SQLITE_OK || (!m_schemaCurrent && !upgradeSchema())) {
+        report("cannot prepare the store");
+        endTransaction();
+        return false;
+    }
     m_depth = 1;
     m_rollbackOnly = false;
+    return true;
+}
+
+bool TRegistryStore::upgradeSchema()
+{
+    if (!exec(m_legacyFold ? RefoldSql : SchemaSql))
+        return false;
+    m_schemaCurrent = true;
+    m_legacyFold = false;
     return true;
 }
 
@@ -297,12 +409,12 @@ bool TRegistryStore::commit()
     if (--m_depth > 0)
         return !m_rollbackOnly;
     if (m_rollbackOnly) {
-        exec("ROLLBACK");
+        endTransaction();
         return false;
     }
     if (!exec("COMMIT")) {
         report("cannot commit a write");
-        exec("ROLLBACK");
+        endTransaction();
         return false;
     }
     return true;
@@ -316,7 +428,7 @@ void TRegistryStore::rollback()
         m_rollbackOnly = true;
         return;
     }
-    exec("ROLLBACK");
+    endTransaction();
 }
 
 qint64 TRegistryStore::findChild(qint64 parent, const QString& name)
@@ -415,11 +527,12 @@ bool TRegistryStore::deleteSubtree(qint64 id)
     TWriteScope scope(*this);
     if (!scope.ok())
         return false;
-    for (const char* sql :
-         {"WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT keys.id FROM keys JOIN sub ON keys.parent = sub.id) "
-          "DELETE FROM vals WHERE key IN (SELECT id FROM sub)",
-          "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT keys.id FROM keys JOIN sub ON keys.parent = sub.id) "
-          "DELETE FROM keys WHERE id IN (SELECT id FROM sub)"}) {
+    for (const char* sql : {"WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT keys.id FROM keys JOIN "
+                            "sub ON keys.parent = sub.id) "
+                            "DELETE FROM vals WHERE key IN (SELECT id FROM sub)",
+                            "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT keys.id FROM keys JOIN "
+                            "sub ON keys.parent = sub.id) "
+                            "DELETE FROM keys WHERE id IN (SELECT id FROM sub)"}) {
         TStmt st(statement(sql));
         if (!st)
             return false;

@@ -12,7 +12,8 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 // The SQLite file behind one registry root. Opened lazily: a root whose file does not exist
-// reads as empty and is created by the first write. Used from the user-interface thread only;
+// reads as empty and is created by the first write. A store in a folder that cannot be
+// written is read as it is; writes to it fail. Used from the user-interface thread only;
 // several processes may share the file (WAL journal, waits instead of "database is locked").
 class TRegistryStore
 {
@@ -58,8 +59,21 @@ private:
 
     bool ensureOpen(bool forWriting);
     bool openFile(const QString& path, bool create);
-    void setAsideDamagedFile(const QString& path);
+    // Each leaves m_db set (maybe to a failed handle) and returns the first read's result.
+    int connect(const QString& path, bool create);
+    int connectImmutable(const QString& path);
+    // Reads whether the tables exist and how they fold names; an SQLite result code.
+    int readSchema();
+    // Creates or refolds the tables; only inside a write transaction.
+    bool upgradeSchema();
+    // Rolls back whatever is open and re-reads the schema the file now has.
+    void endTransaction();
+    // False, with the store given up, when the file cannot be renamed.
+    bool setAsideDamagedFile(const QString& path);
+    // Says once what is wrong with the file and stops using it for this run.
+    void giveUp(const QString& why);
     void closeDb();
+    QByteArray fold(const QString& name) const;
     sqlite3_stmt* statement(const char* sql);
     bool exec(const char* sql);
     void report(const char* what) const;
@@ -71,6 +85,9 @@ private:
     sqlite3* m_db = nullptr;
     bool m_writable = false;
     bool m_failed = false;
+    bool m_openReported = false;
+    bool m_schemaCurrent = false;
+    bool m_legacyFold = false;
     int m_depth = 0;
     bool m_rollbackOnly = false;
     QHash<const char*, sqlite3_stmt*> m_statements;

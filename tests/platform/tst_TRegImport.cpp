@@ -111,6 +111,19 @@ private Q_SLOTS:
         QTest::newRow("hex-empty") << QByteArray("\"v\"=hex:") << "v=3:" << none;
         QTest::newRow("hex-trailing-comma") << QByteArray("\"v\"=hex:01,02,") << "v=3:0102" << none;
         QTest::newRow("hex-typed") << QByteArray("\"v\"=hex(2):25,00") << "v=2:2500" << none;
+        QTest::newRow("hex2-gets-its-nul") << QByteArray("\"v\"=hex(2):41,42") << "v=2:414200" << none;
+        QTest::newRow("hex7-gets-its-nul") << QByteArray("\"v\"=hex(7):61,00,62") << "v=7:61006200" << none;
+        QTest::newRow("hex7-ending-in-nul-as-written")
+            << QByteArray("\"v\"=hex(7):61,00,00") << "v=7:610000" << none;
+        QTest::newRow("hex2-empty-gets-a-nul") << QByteArray("\"v\"=hex(2):") << "v=2:00" << none;
+        QTest::newRow("hex2-continued-gets-its-nul")
+            << QByteArray("\"v\"=hex(2):41,\\\r\n  42") << "v=2:414200" << none;
+        QTest::newRow("hex2-nul-on-continued-line")
+            << QByteArray("\"v\"=hex(2):41,\\\r\n  00") << "v=2:4100" << none;
+        QTest::newRow("hex7-continued-to-end-of-file-gets-its-nul")
+            << QByteArray("\"v\"=hex(7):61,\\") << "v=7:6100" << none;
+        QTest::newRow("hex1-as-written") << QByteArray("\"v\"=hex(1):41") << "v=1:41" << none;
+        QTest::newRow("hex-binary-as-written") << QByteArray("\"v\"=hex(3):41") << "v=3:41" << none;
         QTest::newRow("hex-type-b") << QByteArray("\"v\"=hex(b):01") << "v=11:01" << none;
         QTest::newRow("hex-type-ffffffff")
             << QByteArray("\"v\"=hex(ffffffff):01") << "v=4294967295:01" << none;
@@ -306,6 +319,32 @@ private Q_SLOTS:
         QCOMPARE(skippedLines(result), QList<int>{7});
     }
 
+    void utf16TextDataGetsA16BitNul_data()
+    {
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<QString>("values");
+        QTest::newRow("hex2-without-nul") << "hex(2):41,00"
+                                          << "v=2:41000000";
+        QTest::newRow("hex7-with-nul") << "hex(7):61,00,00,00,00,00"
+                                       << "v=7:610000000000";
+        QTest::newRow("hex2-odd-length") << "hex(2):41"
+                                         << "v=2:41000000";
+        QTest::newRow("binary-as-written") << "hex:41"
+                                           << "v=3:41";
+    }
+    void utf16TextDataGetsA16BitNul()
+    {
+        QFETCH(QString, data);
+        QFETCH(QString, values);
+        const QString text =
+            QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n[HKCU\\T]\r\n\"v\"=") + data + "\r\n";
+        const QByteArray file =
+            "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+        const TRegImportResult result = RegImportBytes(file);
+        QVERIFY2(result.Ok, qPrintable(result.Error));
+        QCOMPARE(valuesOf(TRegRoot::CurrentUser, "T"), values);
+    }
+
     void textDecoding_data()
     {
         QTest::addColumn<QByteArray>("data");
@@ -360,6 +399,29 @@ private Q_SLOTS:
         QCOMPARE(valuesOf(TRegRoot::LocalMachine, "SOFTWARE\\V\\Favorites"), QString("=1:726f6f7400"));
     }
 
+    void onlyTellsTheRootsApart()
+    {
+        const QString only = "HKEY_LOCAL_MACHINE\\SOFTWARE\\V\\Favorites";
+        QVERIFY(
+            TRegKey::create(TRegRoot::CurrentUser, "SOFTWARE\\V\\Favorites\\Old").writeString("URL", "u"));
+        const QByteArray file = Header + "[HKEY_CURRENT_USER\\SOFTWARE\\V\\Favorites\\Cam]\r\n" // 3
+                                         "\"URL\"=\"http://user\"\r\n"                          // 4
+                                         "[-HKCU\\SOFTWARE\\V\\Favorites\\Old]\r\n"             // 5
+                                         "[HKLM\\SOFTWARE\\V\\Favorites\\Cam]\r\n"              // 6
+                                         "\"URL\"=\"http://machine\"\r\n";                      // 7
+        const TRegImportResult result = RegImportBytes(file, {only});
+        QVERIFY2(result.Ok, qPrintable(result.Error));
+        QCOMPARE(skippedLines(result), (QList<int>{3, 4, 5}));
+        QCOMPARE(allKeys(), (QStringList{"HKEY_CURRENT_USER\\SOFTWARE", "HKEY_CURRENT_USER\\SOFTWARE\\V",
+                                         "HKEY_CURRENT_USER\\SOFTWARE\\V\\Favorites",
+                                         "HKEY_CURRENT_USER\\SOFTWARE\\V\\Favorites\\Old",
+                                         "HKEY_LOCAL_MACHINE\\SOFTWARE", "HKEY_LOCAL_MACHINE\\SOFTWARE\\V",
+                                         "HKEY_LOCAL_MACHINE\\SOFTWARE\\V\\Favorites",
+                                         "HKEY_LOCAL_MACHINE\\SOFTWARE\\V\\Favorites\\Cam"}));
+        QCOMPARE(TRegKey::open(TRegRoot::LocalMachine, "SOFTWARE\\V\\Favorites\\Cam").readString("URL"),
+                 std::optional<QString>("http://machine"));
+    }
+
     void badOnlyKeyWritesNothing()
     {
         const TRegImportResult result = RegImportBytes(KeyT + "\"v\"=\"x\"\r\n", {"SOFTWARE\\V"});
@@ -380,6 +442,22 @@ private Q_SLOTS:
         TRegistryStore::closeAll();
         QCOMPARE(valuesOf(TRegRoot::CurrentUser, "T"), QString("v=1:6f6c6400"));
         QVERIFY(!TRegKey::exists(TRegRoot::CurrentUser, "T\\New"));
+    }
+
+    void failedImportRollsBackInTheRunningProcess()
+    {
+        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, "T").writeString("v", "old"));
+        qputenv("VREL_MACHINE_REGISTRY", "/proc/vrel-no-such-dir/machine.db");
+        TRegistryStore::closeAll();
+        const TRegImportResult result =
+            RegImportBytes(KeyT + "\"v\"=\"new\"\r\n[HKCU\\T\\New]\r\n[HKLM\\SOFTWARE\\X]\r\n");
+        QVERIFY(!result.Ok);
+        // Looked at through the same open store: closing it would roll back by itself.
+        QCOMPARE(valuesOf(TRegRoot::CurrentUser, "T"), QString("v=1:6f6c6400"));
+        QVERIFY(!TRegKey::exists(TRegRoot::CurrentUser, "T\\New"));
+        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, "Later").writeDword("v", 5));
+        TRegistryStore::closeAll();
+        QCOMPARE(TRegKey::open(TRegRoot::CurrentUser, "Later").readDword("v"), std::optional<qint32>(5));
     }
 
     void importJoinsAnOpenTransaction()

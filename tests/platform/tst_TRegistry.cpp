@@ -7,8 +7,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdio>
+
+#include <sqlite3.h>
+#include <unistd.h>
+
 namespace {
 const char* const WriterEnv = "VREL_TEST_REGISTRY_WRITER";
+const char* const HolderEnv = "VREL_TEST_REGISTRY_HOLDER";
 constexpr int WritesPerProcess = 150;
 
 // Child-process mode: hammer the store with writes that each must succeed.
@@ -23,6 +29,73 @@ int runWriter(const QString& tag)
     }
     return 0;
 }
+// Child-process mode: another program's long write. Takes the write lock on the store, says
+// "locked", then commits once the parent writes a line (or after holdMs, when given).
+int runHolder(const QString& path, int holdMs)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK)
+        return 3;
+    if (sqlite3_exec(db, "BEGIN IMMEDIATE; INSERT INTO keys(parent, name, fold) VALUES(1, 'Held', 'HELD')",
+                     nullptr, nullptr, nullptr) != SQLITE_OK)
+        return 4;
+    std::printf("locked\n");
+    std::fflush(stdout);
+    if (holdMs > 0) {
+        QThread::msleep(static_cast<unsigned long>(holdMs));
+    } else {
+        char line[16];
+        if (!std::fgets(line, sizeof line, stdin))
+            return 5;
+    }
+    const int rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return rc == SQLITE_OK ? 0 : 6;
+}
+
+// What this process writes to stderr while it lives.
+class TStderrCapture
+{
+public:
+    explicit TStderrCapture(const QString& file)
+    {
+        std::fflush(stderr);
+        m_saved = dup(2);
+        m_file = std::fopen(QFile::encodeName(file).constData(), "w+");
+        if (m_file)
+            dup2(fileno(m_file), 2);
+    }
+    ~TStderrCapture() { restore(); }
+    TStderrCapture(const TStderrCapture&) = delete;
+    TStderrCapture& operator=(const TStderrCapture&) = delete;
+    QByteArray text()
+    {
+        restore();
+        QByteArray out;
+        if (m_file) {
+            std::rewind(m_file);
+            char buffer[4096];
+            size_t n;
+            while ((n = std::fread(buffer, 1, sizeof buffer, m_file)) > 0)
+                out.append(buffer, static_cast<qsizetype>(n));
+        }
+        return out;
+    }
+
+private:
+    void restore()
+    {
+        if (m_saved < 0)
+            return;
+        std::fflush(stderr);
+        dup2(m_saved, 2);
+        close(m_saved);
+        m_saved = -1;
+    }
+    int m_saved = -1;
+    FILE* m_file = nullptr;
+};
+
 } // namespace
 
 class tst_TRegistry : public QObject
@@ -32,6 +105,15 @@ class tst_TRegistry : public QObject
     QTemporaryDir m_dir;
 
     QString userDb() const { return m_dir.filePath("user.db"); }
+
+    void startHolder(QProcess* holder, int holdMs)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(HolderEnv, QString::number(holdMs));
+        holder->setProcessEnvironment(env);
+        holder->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        holder->start(QCoreApplication::applicationFilePath(), {});
+    }
 
 private Q_SLOTS:
     void init()
@@ -182,11 +264,175 @@ private Q_SLOTS:
         QCOMPARE(TRegKey::open(TRegRoot::CurrentUser, "After").readDword("v"), std::optional<qint32>(7));
     }
 
+    void damagedStoreIsReportedOnce_data()
+    {
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("garbage-file") << false << "is not a readable store; kept it as";
+        QTest::newRow("folder-in-place-of-store")
+            << true << "is a folder, not a store; nothing is read from or saved to it";
+    }
+    void damagedStoreIsReportedOnce()
+    {
+        QFETCH(bool, folder);
+        QFETCH(QString, says);
+        if (folder) {
+            QVERIFY(QDir().mkpath(userDb() + "/inside"));
+        } else {
+            QFile f(userDb());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(4096, 'G'));
+        }
+        TStderrCapture err(m_dir.filePath("stderr.txt"));
+        // What a start asks of the store: reads, then writes, then reads again.
+        TRegKey::open(TRegRoot::CurrentUser, "Options").readDword("Language");
+        TRegKey::open(TRegRoot::CurrentUser, "My Favorites").subKeyNames();
+        QCOMPARE(TRegKey::create(TRegRoot::CurrentUser, "Options").writeDword("v", 1), !folder);
+        QCOMPARE(TRegKey::create(TRegRoot::CurrentUser, "Other").isOpen(), !folder);
+        TRegKey::open(TRegRoot::CurrentUser, "Options").readDword("v");
+        const QStringList lines = QString::fromUtf8(err.text()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().startsWith("registry: " + userDb() + " " + says), qPrintable(lines.first()));
+    }
+
     void unwritableFolderFailsWrites()
     {
         qputenv("VREL_USER_REGISTRY", "/proc/vrel-no-such-dir/user.db");
         TRegistryStore::closeAll();
         QVERIFY(!TRegKey::create(TRegRoot::CurrentUser, "K").isOpen());
+    }
+
+    void namesFoldCharacterByCharacter_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("sharp-s-is-not-ss") << "Straße"
+                                           << "STRASSE" << false;
+        QTest::newRow("sharp-s-keeps-its-case") << "straße"
+                                                << "STRAßE" << true;
+        QTest::newRow("dotless-i-is-not-i") << "ıx"
+                                            << "ix" << false;
+        QTest::newRow("dotless-i-is-not-capital-i") << "ıx"
+                                                    << "IX" << false;
+        QTest::newRow("ligature-is-not-two-letters") << "ﬀ"
+                                                     << "FF" << false;
+        QTest::newRow("umlaut") << "ärger"
+                                << "ÄRGER" << true;
+        QTest::newRow("greek") << "σίσυφος"
+                               << "ΣΊΣΥΦΟΣ" << true;
+        QTest::newRow("outside-the-basic-plane") << "\U00010428x"
+                                                 << "\U00010400X" << true;
+    }
+    void namesFoldCharacterByCharacter()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(bool, same);
+        TRegKey parent = TRegKey::create(TRegRoot::CurrentUser, "P");
+        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, "P\\" + first).isOpen());
+        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, "P\\" + second).isOpen());
+        QVERIFY(parent.writeDword(first, 1));
+        QVERIFY(parent.writeDword(second, 2));
+        TRegistryStore::closeAll();
+        QCOMPARE(parent.subKeyCount(), same ? 1 : 2);
+        QCOMPARE(parent.valueNames().size(), same ? 1 : 2);
+        QCOMPARE(parent.readDword(first), std::optional<qint32>(same ? 2 : 1));
+    }
+
+    void storeOfTheOldFoldingKeepsItsKeys()
+    {
+        // As the earlier scheme wrote it: names folded with full case mapping, version 0.
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(userDb()).constData(), &db), SQLITE_OK);
+        const char* const oldStore = R"sql(
+            PRAGMA journal_mode=WAL;
+            CREATE TABLE keys(id INTEGER PRIMARY KEY, parent INTEGER, name TEXT NOT NULL,
+                              fold TEXT NOT NULL, UNIQUE(parent, fold));
+            CREATE TABLE vals(key INTEGER NOT NULL, name TEXT NOT NULL, fold TEXT NOT NULL,
+                              type INTEGER NOT NULL, data BLOB NOT NULL,
+                              PRIMARY KEY(key, fold)) WITHOUT ROWID;
+            INSERT INTO keys VALUES(1, NULL, '', ''), (2, 1, 'Straße', 'STRASSE'),
+                                   (3, 2, 'Cam', 'CAM'), (4, 1, 'ıx', 'IX');
+            INSERT INTO vals VALUES(3, 'Größe', 'GRÖSSE', 4, x'07000000');
+        )sql";
+        QCOMPARE(sqlite3_exec(db, oldStore, nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+
+        // Read before anything is written to it.
+        QCOMPARE(TRegKey::open(TRegRoot::CurrentUser, "straße\\cam").readDword("größe"),
+                 std::optional<qint32>(7));
+        QVERIFY(TRegKey::exists(TRegRoot::CurrentUser, "ıx"));
+        {
+            // A write that is rolled back takes its refolding with it.
+            TRegTransaction tx(TRegRoot::CurrentUser);
+            QVERIFY(TRegKey::create(TRegRoot::CurrentUser, "Dropped").isOpen());
+        }
+        QCOMPARE(TRegKey::open(TRegRoot::CurrentUser, "Straße\\Cam").readDword("Größe"),
+                 std::optional<qint32>(7));
+        // The first write refolds it.
+        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, "STRASSE").writeDword("v", 1));
+        TRegistryStore::closeAll();
+        QCOMPARE(TRegKey::open(TRegRoot::CurrentUser, "STRAßE\\CAM").readDword("GRÖßE"),
+                 std::optional<qint32>(7));
+        QVERIFY(!TRegKey::open(TRegRoot::CurrentUser, "Straße").hasValue("v"));
+        QCOMPARE(TRegKey::open(TRegRoot::CurrentUser, "STRASSE").readDword("v"), std::optional<qint32>(1));
+        QVERIFY(TRegKey::exists(TRegRoot::CurrentUser, "ıX"));
+        QVERIFY(!TRegKey::exists(TRegRoot::CurrentUser, "IX"));
+        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, "ix").isOpen());
+        QCOMPARE(TRegKey::open(TRegRoot::CurrentUser, QString()).subKeyNames(),
+                 (QStringList{"ix", "STRASSE", "Straße", "ıx"}));
+    }
+
+    void readsDoNotWaitForAnotherWriter()
+    {
+        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, "Seed").writeString("v", "x"));
+        TRegistryStore::closeAll();
+        QProcess holder;
+        startHolder(&holder, 0);
+        QVERIFY(holder.waitForReadyRead(60000));
+        QCOMPARE(holder.readLine(), QByteArray("locked\n"));
+        TStderrCapture err(m_dir.filePath("stderr.txt"));
+        QCOMPARE(TRegKey::open(TRegRoot::CurrentUser, "Seed").readString("v"), std::optional<QString>("x"));
+        QCOMPARE(err.text(), QByteArray());
+        holder.write("go\n");
+        QVERIFY(holder.waitForFinished(60000));
+        QCOMPARE(holder.exitCode(), 0);
+    }
+
+    void writeWaitsForAnotherWriterQuietly()
+    {
+        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, "Seed").writeString("v", "x"));
+        TRegistryStore::closeAll();
+        QProcess holder;
+        startHolder(&holder, 1500);
+        QVERIFY(holder.waitForReadyRead(60000));
+        TStderrCapture err(m_dir.filePath("stderr.txt"));
+        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, "Mine").writeDword("v", 1));
+        QCOMPARE(err.text(), QByteArray());
+        QVERIFY(holder.waitForFinished(60000));
+        QCOMPARE(holder.exitCode(), 0);
+        TRegistryStore::closeAll();
+        QVERIFY(TRegKey::exists(TRegRoot::CurrentUser, "Held"));
+        QCOMPARE(TRegKey::open(TRegRoot::CurrentUser, "Mine").readDword("v"), std::optional<qint32>(1));
+    }
+
+    void writeThatGivesUpNamesTheLock()
+    {
+        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, "Seed").writeString("v", "x"));
+        TRegistryStore::closeAll();
+        QProcess holder;
+        startHolder(&holder, 0);
+        QVERIFY(holder.waitForReadyRead(60000));
+        TStderrCapture err(m_dir.filePath("stderr.txt"));
+        // Waits out the store's 15 s before it gives up.
+        QVERIFY(!TRegKey::create(TRegRoot::CurrentUser, "Mine").isOpen());
+        const QByteArray said = err.text();
+        holder.write("go\n");
+        QVERIFY(holder.waitForFinished(60000));
+        QCOMPARE(said, "registry: cannot start a write (" + userDb().toUtf8() + "): database is locked\n");
+        QCOMPARE(TRegKey::open(TRegRoot::CurrentUser, "Seed").readString("v"), std::optional<QString>("x"));
+        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, "Mine").isOpen());
     }
 
     void twoProcessesWriteAtOnce()
@@ -226,6 +472,11 @@ int main(int argc, char* argv[])
     if (!writer.isEmpty()) {
         QCoreApplication app(argc, argv);
         return runWriter(QString::fromUtf8(writer));
+    }
+    const QByteArray holder = qgetenv(HolderEnv);
+    if (!holder.isEmpty()) {
+        QCoreApplication app(argc, argv);
+        return runHolder(qEnvironmentVariable("VREL_USER_REGISTRY"), holder.toInt());
     }
     QCoreApplication app(argc, argv);
     tst_TRegistry tc;

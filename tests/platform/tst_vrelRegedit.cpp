@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <unistd.h>
+
 namespace {
 
 const QString Tool = QStringLiteral(VREL_BIN_DIR "/vrel-regedit");
@@ -29,12 +31,25 @@ class tst_vrelRegedit : public QObject
 
     QTemporaryDir m_dir;
 
-    TRun run(const QStringList& args)
+    TRun run(const QStringList& args) { return runTool(args, false); }
+
+    // Root ignores file permissions; a folder that may not be written needs another user.
+    TRun runAsUser(const QStringList& args, bool keepStoresOpen = false)
+    {
+        return runTool(args, true, keepStoresOpen);
+    }
+
+    TRun runTool(const QStringList& args, bool asUser, bool keepStoresOpen = false)
     {
         // The tool opens the stores itself; ours must not hold them meanwhile.
-        TRegistryStore::closeAll();
+        if (!keepStoresOpen)
+            TRegistryStore::closeAll();
         QProcess p;
-        p.start(Tool, args);
+        if (asUser && geteuid() == 0)
+            p.start("setpriv",
+                    QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups", Tool} + args);
+        else
+            p.start(Tool, args);
         TRun r;
         if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit) {
             // Killed in the middle (or, on a very fast machine, just after the end): never half of it.
@@ -46,6 +61,22 @@ class tst_vrelRegedit : public QObject
         r.Out = p.readAllStandardOutput();
         r.Err = p.readAllStandardError();
         return r;
+    }
+
+    // A folder of stores that the other user may enter, and write only when writable.
+    QString storeFolder(bool writable, bool switchStores = true)
+    {
+        const QString folder = m_dir.filePath("stores");
+        QDir().mkpath(folder);
+        QFile::setPermissions(m_dir.path(), QFileDevice::Permissions(0x7755));
+        QFile::setPermissions(folder,
+                              writable ? QFileDevice::Permissions(0x7777) : QFileDevice::Permissions(0x5555));
+        if (switchStores) {
+            TRegistryStore::closeAll();
+            qputenv("VREL_USER_REGISTRY", QDir(folder).filePath("user.db").toUtf8());
+            qputenv("VREL_MACHINE_REGISTRY", QDir(folder).filePath("machine.db").toUtf8());
+        }
+        return folder;
     }
 
     QString write(const QString& name, const QByteArray& content)
@@ -181,6 +212,104 @@ private Q_SLOTS:
         QVERIFY(r.Err.contains("line 7 skipped"));
         QVERIFY(!TRegKey::exists(TRegRoot::CurrentUser, "SOFTWARE\\Microsoft"));
         QVERIFY(TRegKey::open(TRegRoot::LocalMachine, Catalog.mid(19) + "\\Europe\\Cam").hasValue("URL"));
+    }
+
+    void storeInReadOnlyFolderIsRead_data()
+    {
+        QTest::addColumn<QString>("root");
+        QTest::addColumn<bool>("heldOpen");
+        QTest::newRow("user-store") << "HKEY_CURRENT_USER" << false;
+        QTest::newRow("machine-store") << "HKEY_LOCAL_MACHINE" << false;
+        // An open writer keeps its -shm file beside the store; the reader then shares it.
+        QTest::newRow("store-open-in-a-writer") << "HKEY_LOCAL_MACHINE" << true;
+    }
+    void storeInReadOnlyFolderIsRead()
+    {
+        QFETCH(QString, root);
+        QFETCH(bool, heldOpen);
+        const TRegRoot which = root == "HKEY_CURRENT_USER" ? TRegRoot::CurrentUser : TRegRoot::LocalMachine;
+        const QString folder = storeFolder(true);
+        const auto restore =
+            qScopeGuard([&] { QFile::setPermissions(folder, QFileDevice::Permissions(0x7777)); });
+        QVERIFY(TRegKey::create(which, "Shared\\Cam").writeString("URL", "http://cam.example/a.jpg"));
+        if (!heldOpen)
+            TRegistryStore::closeAll();
+        storeFolder(false, false);
+        const QString file =
+            write("a.reg", "REGEDIT4\r\n\r\n[" + root.toUtf8() + "\\Shared\\Cam]\r\n\"URL\"=\"new\"\r\n");
+        QFile::setPermissions(file, QFileDevice::Permissions(0x6644));
+
+        const TRun exported = runAsUser({"export", root + "\\Shared"}, heldOpen);
+        QCOMPARE(exported.Err, QByteArray());
+        QCOMPARE(exported.Exit, 0);
+        QCOMPARE(exported.Out, "REGEDIT4\r\n\r\n[" + root.toUtf8() + "\\Shared]\r\n\r\n[" + root.toUtf8() +
+                                   "\\Shared\\Cam]\r\n\"URL\"=\"http://cam.example/a.jpg\"\r\n\r\n");
+        const TRun imported = runAsUser({"/S", file}, heldOpen);
+        QCOMPARE(imported.Exit, 1);
+        QVERIFY2(imported.Err.startsWith("vrel-regedit: cannot write " + root.toUtf8()),
+                 imported.Err.constData());
+        QCOMPARE(TRegKey::open(which, "Shared\\Cam").readString("URL"),
+                 std::optional<QString>("http://cam.example/a.jpg"));
+    }
+
+    void damagedStoreIsOneLine_data()
+    {
+        QTest::addColumn<QStringList>("damaged"); // store file names
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("folderWritable");
+        QTest::addColumn<QString>("says");
+        QTest::addColumn<int>("exitCode");
+        const QString moved = "is not a readable store; kept it as %1.damaged-";
+        const QString given = "; nothing is read from or saved to it";
+        QTest::newRow("garbage-file") << QStringList{"user.db"} << "garbage" << true << moved << 0;
+        QTest::newRow("read-only-garbage-file")
+            << QStringList{"user.db"} << "read-only-garbage" << true << moved << 0;
+        QTest::newRow("garbage-in-read-only-folder")
+            << QStringList{"user.db"} << "garbage" << false
+            << "%1 is not a readable store and cannot be moved aside" + given << 1;
+        QTest::newRow("folder-in-place-of-store")
+            << QStringList{"user.db"} << "folder" << true << "%1 is a folder, not a store" + given << 1;
+        QTest::newRow("both-stores-garbage")
+            << QStringList{"user.db", "machine.db"} << "garbage" << true << moved << 0;
+    }
+    void damagedStoreIsOneLine()
+    {
+        QFETCH(QStringList, damaged);
+        QFETCH(QString, kind);
+        QFETCH(bool, folderWritable);
+        QFETCH(QString, says);
+        QFETCH(int, exitCode);
+        const QString folder = storeFolder(true);
+        const auto restore =
+            qScopeGuard([&] { QFile::setPermissions(folder, QFileDevice::Permissions(0x7777)); });
+        for (const QString& name : damaged) {
+            const QString path = QDir(folder).filePath(name);
+            if (kind == "folder") {
+                QVERIFY(QDir().mkpath(path + "/inside"));
+                continue;
+            }
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(4096, 'G'));
+            f.close();
+            if (kind == "read-only-garbage")
+                QVERIFY(f.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                                         QFileDevice::ReadOther));
+        }
+        storeFolder(folderWritable, false);
+        const QString file = write("a.reg", "REGEDIT4\r\n\r\n[HKCU\\Cam]\r\n\"URL\"=\"u\"\r\n"
+                                            "[HKLM\\Cam]\r\n\"URL\"=\"m\"\r\n");
+        QFile::setPermissions(file, QFileDevice::Permissions(0x6644));
+        const TRun r = runAsUser({"/S", file});
+        QCOMPARE(r.Exit, exitCode);
+        QStringList lines;
+        for (const QString& line : QString::fromUtf8(r.Err).split('\n', Qt::SkipEmptyParts)) {
+            if (line.startsWith("registry: "))
+                lines.append(line);
+        }
+        QCOMPARE(lines.size(), damaged.size());
+        for (int i = 0; i < damaged.size(); ++i)
+            QVERIFY2(lines[i].contains(says.arg(QDir(folder).filePath(damaged[i]))), qPrintable(lines[i]));
     }
 
     void killedImportLeavesAllOrNothing()
