@@ -8,6 +8,8 @@ packages=(
     # Test servers and the virtual desktop used by the end-to-end tests and by `make run` without a display.
     nginx-light openssl ca-certificates
     xvfb trayer xdotool x11-utils imagemagick openbox
+    # The install and package test.
+    desktop-file-utils appstream lintian man-db
 )
 
 missing=()
