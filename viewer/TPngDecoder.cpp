@@ -57,7 +57,7 @@ bool run(png_structp png, png_infop info, TSource* source,
     // QImage's 32-bit layout on this little-endian machine.
     const int colourType = png_get_color_type(png, info);
     png_set_expand(png);
-    png_set_strip_16(png);
+    png_set_scale_16(png); // rounded, as Qt does, not cut off
     if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA)
         png_set_gray_to_rgb(png);
     const bool alpha =

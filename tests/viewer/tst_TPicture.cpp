@@ -280,6 +280,51 @@ private Q_SLOTS:
                  picture.Image().convertToFormat(QImage::Format_RGB32));
     }
 
+    // PNG is decoded by libpng directly: every stored form must come out as Qt's own reader
+    // shows it.
+    void pngPixelsMatchQtsReader_data()
+    {
+        QTest::addColumn<QImage>("image");
+        const QImage colour = twoColours(33, 17);
+        QImage translucent(20, 10, QImage::Format_ARGB32);
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 20; ++x)
+                translucent.setPixel(x, y, qRgba(x * 12, y * 25, 200, x * 13));
+        QTest::newRow("rgb") << colour;
+        QTest::newRow("rgb-with-alpha") << translucent;
+        QTest::newRow("palette") << colour.convertToFormat(QImage::Format_Indexed8);
+        QTest::newRow("grey-8") << colour.convertToFormat(QImage::Format_Grayscale8);
+        QTest::newRow("grey-16") << colour.convertToFormat(QImage::Format_Grayscale16);
+        QTest::newRow("rgb-16-per-channel") << translucent.convertToFormat(QImage::Format_RGBA64);
+        QTest::newRow("one-bit") << QImage(40, 8, QImage::Format_Mono);
+    }
+    void pngPixelsMatchQtsReader()
+    {
+        QFETCH(QImage, image);
+        if (image.format() == QImage::Format_Mono) {
+            image.fill(0);
+            for (int x = 0; x < 40; x += 3)
+                image.setPixel(x, x % 8, 1);
+        }
+        const QByteArray bytes = encoded(image, "png");
+        QImage expected;
+        QVERIFY(expected.loadFromData(bytes, "png"));
+        TPicture picture;
+        QVERIFY(picture.LoadFromFile(write(QStringLiteral("p.png"), bytes)));
+        QCOMPARE(picture.Image().size(), image.size());
+        QCOMPARE(picture.Image().hasAlphaChannel(), expected.hasAlphaChannel());
+        const QImage want = expected.convertToFormat(QImage::Format_ARGB32);
+        const QImage got = picture.Image().convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < want.height(); ++y)
+            for (int x = 0; x < want.width(); ++x)
+                QVERIFY2(got.pixel(x, y) == want.pixel(x, y),
+                         qPrintable(QStringLiteral("(%1, %2): %3 instead of %4")
+                                        .arg(x)
+                                        .arg(y)
+                                        .arg(got.pixel(x, y), 8, 16)
+                                        .arg(want.pixel(x, y), 8, 16)));
+    }
+
     void jpegColoursSurviveDecoding()
     {
         TPicture picture;
