@@ -160,6 +160,10 @@ private Q_SLOTS:
         oversized.AnnouncedLength = TPicture::MaxFileBytes + 1;
         QTest::newRow("announced-past-the-largest-picture")
             << jpegFirst << oversized << Error << ".jpg" << QSize(0, 0) << false;
+        // No length and no end in sight: stopped one piece past the largest picture.
+        QTest::newRow("body-past-the-largest-picture")
+            << jpegFirst << withoutLength(jpegJfif() + QByteArray(int(TPicture::MaxFileBytes), '\0')) << Error
+            << ".jpg" << QSize(0, 0) << false;
     }
     void showsWhatTheCameraSends()
     {
