@@ -5,7 +5,9 @@
 #include "options/fOptionsNew.h"
 #include "platform/TRegistryStore.h"
 #include "platform/TSingleInstance.h"
+#include "platform/TTerminationSignals.h"
 #include "platform/TTrace.h"
+#include "viewer/TTempFiles.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -66,9 +68,19 @@ int RunFirstCopy(int argc, char* argv[], const TSingleInstance& instance, const 
         if (!server.Listen(instance.ServerName(), &error))
             std::fprintf(stderr, "vrel-web-camera: later starts cannot reach this copy: %s\n",
                          qPrintable(error));
+        // Partial downloads of a run that was killed; no other copy of ours can be using them.
+        for (const QString& name : TTempFiles::RemoveLeftovers(TTempFiles::PrivateFolder()))
+            TTrace::write("temp-removed", name);
     }
 
     TfrmVrelWebCamMain form(commandLine);
+    // Ended by the system (log-out, kill, Ctrl+C): the same way out as the Exit command.
+    TTerminationSignals termination;
+    QObject::connect(&termination, &TTerminationSignals::Received, &form, [&form](int number) {
+        TTrace::write("signal", TTerminationSignals::SignalName(number));
+        if (!form.IsClosed())
+            form.mnuExitClick();
+    });
     QObject::connect(&server, &TInstanceServer::MessageReceived, &form,
                      &TfrmVrelWebCamMain::HandleInstanceMessage);
     form.FormCreate();

@@ -39,6 +39,8 @@ void THTTPGet::StartDownload()
     snapshot.Referer = Referer;
     snapshot.BinaryData = BinaryData;
     snapshot.UseCache = UseCache;
+    snapshot.MaxBodySize = MaxBodySize;
+    snapshot.ProgressIntervalMs = ProgressIntervalMs;
 
     auto link = std::make_shared<THTTPGetLink>();
     link->Owner = this;

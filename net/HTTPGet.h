@@ -35,11 +35,18 @@ public:
     QString PostQuery;
     QString Referer;
     bool WaitThread = false;
+    // Largest body accepted, in bytes; 0: no limit. A body that announces more, or grows past it,
+    // ends the download with OnError at once; the file then holds at most this many bytes.
+    qint64 MaxBodySize = 0;
+    // 0: a progress report after every piece. Above 0: a report is due whenever this many
+    // milliseconds have passed since the last one (or the start) and new bytes arrived, also
+    // while the server stalls, so the last figure shown is never older than that.
+    int ProgressIntervalMs = 0;
 
     // Events, always run on the thread that owns the component (the UI thread).
     // OnProgress: TotalSize is the announced length in bytes (0: none announced), Readed the
     // bytes received so far; Sender is the worker. A handler set during a download that started
-    // without one is called within 64 pieces or 0.1 s, and then after every piece.
+    // without one is called within 64 pieces or 0.1 s, and then as ProgressIntervalMs says.
     // OnDoneFile: FileSize in bytes. OnDoneString is never raised, since every download goes
     // into a file; it is kept for owners that set it.
     std::function<void(QObject* Sender, qint32 TotalSize, qint32 Readed)> OnProgress;

@@ -243,22 +243,30 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
     if (!hasLength && m_snapshot.BinaryData)
         return false;
     fileSize = 0;
+    const qint64 maxBody = m_snapshot.MaxBodySize;
     if (hasLength) {
         // A length beyond the 32-bit counters could never be matched; it fails like junk does.
         bool parsed = false;
         const qint64 length = isDecimal(lengthText) ? lengthText.toLongLong(&parsed) : -1;
         if (!parsed || length > std::numeric_limits<qint32>::max())
             return false;
+        // Announced beyond the limit: not a byte of it would be used.
+        if (maxBody > 0 && length > maxBody)
+            return false;
         fileSize = static_cast<qint32>(length);
     }
 
     QFile file(m_snapshot.FileName);
-    // Unbuffered: every chunk goes to the file as it arrives, nothing piles up in memory.
+    // Unbuffered: every chunk goes to the file as it arrives, nothing piles up in memory. Only the
+    // user may read what a camera sent.
     if (m_snapshot.FileName.isEmpty() ||
-        !file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        !file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered,
+                   QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         return false;
 
+    const int interval = m_snapshot.ProgressIntervalMs;
     qint32 total = 0;
+    qint32 reported = 0;
     char buffer[ChunkSize];
     QElapsedTimer sinceReport;
     sinceReport.start();
@@ -266,14 +274,33 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
     for (;;) {
         if (stopped())
             return false;
+        if (interval > 0 && total > reported) {
+            // New bytes wait to be reported: wait for more only until the report is due, so a
+            // stalled server still gets its last figure shown.
+            const qint64 left = interval - sinceReport.elapsed();
+            if (left <= 0) {
+                if (!reportProgress(fileSize, total))
+                    return false;
+                reported = total;
+                sinceReport.restart();
+                continue;
+            }
+            if (!client.waitForBody(static_cast<int>(left)))
+                continue;
+        }
         qint32 count = 0;
         if (!client.read(buffer, ChunkSize, count) || count <= 0)
             break;
         if (count > std::numeric_limits<qint32>::max() - total)
             return false;
+        // An endless body (or one inflated by the client) ends here, before the piece is written.
+        if (maxBody > 0 && qint64(total) + count > maxBody)
+            return false;
         if (file.write(buffer, count) != count)
             return false;
         total += count;
+        if (interval > 0)
+            continue;
         // Without a progress handler a report would be a thread round trip for nothing; a handler
         // set in the middle of such a download is still found by a probe every few pieces.
         if (!m_link->ProgressWanted.load(std::memory_order_acquire) && ++unreported < ProbePieces &&
@@ -281,22 +308,25 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
             continue;
         unreported = 0;
         sinceReport.restart();
-        const bool reported =
-            deliver([sender = static_cast<QObject*>(this), fileSize, total](THTTPGetLink& link) {
-                try {
-                    if (const auto handler = link.Owner->OnProgress)
-                        handler(sender, fileSize, total);
-                } catch (...) {
-                    return false;
-                }
-                if (link.Owner)
-                    link.ProgressWanted.store(bool(link.Owner->OnProgress), std::memory_order_release);
-                return true;
-            });
-        if (!reported)
+        if (!reportProgress(fileSize, total))
             return false;
     }
     if (fileSize == 0)
         fileSize = total;
     return fileSize == total;
+}
+
+bool THTTPGetThread::reportProgress(qint32 fileSize, qint32 total)
+{
+    return deliver([sender = static_cast<QObject*>(this), fileSize, total](THTTPGetLink& link) {
+        try {
+            if (const auto handler = link.Owner->OnProgress)
+                handler(sender, fileSize, total);
+        } catch (...) {
+            return false;
+        }
+        if (link.Owner)
+            link.ProgressWanted.store(bool(link.Owner->OnProgress), std::memory_order_release);
+        return true;
+    });
 }

@@ -48,6 +48,8 @@ struct THTTPGetSnapshot
     QString Referer;
     bool BinaryData = false;
     bool UseCache = false;
+    qint64 MaxBodySize = 0;
+    int ProgressIntervalMs = 0;
 };
 
 // Where a URL points: the host keeps its case; an empty host means there is nothing to connect to.
@@ -92,6 +94,8 @@ private:
     void reap();
     bool download(THttpClient& client, qint32& fileSize);
     bool stopped() const;
+    // False when the download must end (the component has gone or the handler failed).
+    bool reportProgress(qint32 fileSize, qint32 total);
     // Runs onOwnerThread on the owner's thread and waits for it; false when the component has
     // gone (nothing ran) or the handler failed.
     bool deliver(std::function<bool(THTTPGetLink&)> onOwnerThread);

@@ -165,14 +165,15 @@ bool TCurlHttpClient::send(const QByteArray& headers, const QByteArray& body)
         return false;
     }
     m_attached = true;
+    m_waiting = false;
     // Like the platform call it stands for, send returns once the response has begun: its first
     // body bytes are here or it has ended, so the final response's headers are all known.
-    return pump() && m_gotStatus;
+    return pump() == TPump::Ready && m_gotStatus && !m_refusedCoding;
 }
 
 bool TCurlHttpClient::queryContentLength(QByteArray& text)
 {
-    if (!m_gotStatus || !m_hasLength)
+    if (!m_gotStatus || m_refusedCoding || !m_hasLength)
         return false;
     text = m_lengthText;
     return true;
@@ -181,15 +182,23 @@ bool TCurlHttpClient::queryContentLength(QByteArray& text)
 bool TCurlHttpClient::read(char* buffer, qint32 size, qint32& count)
 {
     count = 0;
-    if (m_chunkPos >= m_chunk.size() && !pump())
+    if (m_chunkPos >= m_chunk.size() && pump() != TPump::Ready)
         return false;
     if (m_chunkPos < m_chunk.size()) {
         count = static_cast<qint32>(std::min<qsizetype>(size, m_chunk.size() - m_chunkPos));
         std::memcpy(buffer, m_chunk.constData() + m_chunkPos, static_cast<size_t>(count));
         m_chunkPos += count;
+        m_waiting = false;
         return true;
     }
     return m_done && m_result == CURLE_OK;
+}
+
+bool TCurlHttpClient::waitForBody(int ms)
+{
+    if (m_chunkPos < m_chunk.size() || m_done || !m_easy)
+        return true;
+    return pump(Clock::now() + std::chrono::milliseconds(std::max(ms, 0))) != TPump::Waiting;
 }
 
 void TCurlHttpClient::close()
@@ -216,9 +225,13 @@ void TCurlHttpClient::close()
     }
 }
 
-bool TCurlHttpClient::pump()
+TCurlHttpClient::TPump TCurlHttpClient::pump(Clock::time_point deadline)
 {
-    m_lastActivity = Clock::now();
+    // Time spent by the caller with the previous piece is not the server's stall.
+    if (!m_waiting) {
+        m_lastActivity = Clock::now();
+        m_waiting = true;
+    }
     if (m_paused && !m_done) {
         m_paused = false;
         // Hands over the bytes held back when the previous chunk was still unread.
@@ -226,19 +239,20 @@ bool TCurlHttpClient::pump()
     }
     for (;;) {
         if (m_chunkPos < m_chunk.size() || m_done)
-            return true;
+            return TPump::Ready;
         if (stopRequested()) {
             finish(CURLE_ABORTED_BY_CALLBACK);
-            return false;
+            return TPump::GivenUp;
         }
-        if (Clock::now() - m_lastActivity > m_stallTimeout) {
+        const Clock::time_point now = Clock::now();
+        if (now - m_lastActivity > m_stallTimeout) {
             finish(CURLE_OPERATION_TIMEDOUT);
-            return false;
+            return TPump::GivenUp;
         }
         int running = 0;
         if (curl_multi_perform(m_multi, &running) != CURLM_OK) {
             finish(CURLE_RECV_ERROR);
-            return false;
+            return TPump::GivenUp;
         }
         int queued = 0;
         while (CURLMsg* message = curl_multi_info_read(m_multi, &queued)) {
@@ -246,8 +260,14 @@ bool TCurlHttpClient::pump()
                 finish(message->data.result);
         }
         if (m_chunkPos < m_chunk.size() || m_done)
-            return true;
-        curl_multi_poll(m_multi, nullptr, 0, PollSliceMs, nullptr);
+            return TPump::Ready;
+        if (now >= deadline)
+            return TPump::Waiting;
+        auto slice = std::chrono::milliseconds(PollSliceMs);
+        if (deadline - now < slice)
+            slice = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
+                    std::chrono::milliseconds(1);
+        curl_multi_poll(m_multi, nullptr, 0, static_cast<int>(slice.count()), nullptr);
     }
 }
 
@@ -271,11 +291,23 @@ size_t TCurlHttpClient::onHeader(char* data, size_t size, size_t count, void* se
     // line; only the headers after the last one describe the body that is delivered.
     if (line.startsWith("HTTP/")) {
         client->m_gotStatus = true;
+        client->m_refusedCoding = false;
         client->m_hasLength = false;
         client->m_lengthText.clear();
     } else if (line.size() > 15 && qstrnicmp(line.constData(), "Content-Length:", 15) == 0) {
         client->m_hasLength = true;
         client->m_lengthText = line.mid(15).trimmed();
+    } else if (line.size() > 18 && qstrnicmp(line.constData(), "Transfer-Encoding:", 18) == 0) {
+        // libcurl inflates gzip and deflate transfer codings on its own, so a small hostile
+        // response could grow a thousandfold on its way to the file. Only chunked is taken;
+        // anything else ends the transfer here, before a byte of the body is decoded.
+        for (const QByteArray& coding : line.mid(18).split(',')) {
+            const QByteArray name = coding.trimmed().toLower();
+            if (!name.isEmpty() && name != "chunked") {
+                client->m_refusedCoding = true;
+                return 0;
+            }
+        }
     }
     return length;
 }

@@ -43,6 +43,7 @@ public:
     bool send(const QByteArray& headers, const QByteArray& body) override;
     bool queryContentLength(QByteArray& text) override;
     bool read(char* buffer, qint32 size, qint32& count) override;
+    bool waitForBody(int ms) override;
     void close() override;
 
     // Size of libcurl's receive buffer and so of the largest piece handed over at once.
@@ -54,9 +55,15 @@ private:
     static size_t onHeader(char* data, size_t size, size_t count, void* self);
     static size_t onBody(char* data, size_t size, size_t count, void* self);
 
-    // Drives the transfer until there is body data to hand out, the transfer has ended, or it
-    // must be given up (stop, stall). Returns false only when it was given up.
-    bool pump();
+    enum class TPump
+    {
+        Ready,   // body data to hand out, or the transfer has ended
+        Waiting, // the deadline came first
+        GivenUp  // stopped or stalled
+    };
+    // Drives the transfer until there is body data to hand out, the transfer has ended, it must
+    // be given up (stop, stall) or the deadline has passed.
+    TPump pump(Clock::time_point deadline = Clock::time_point::max());
     void finish(int result);
     bool stopRequested() const;
 
@@ -80,6 +87,8 @@ private:
 
     // Response state, reset by every status line so that only the final response counts.
     bool m_gotStatus = false;
+    // The final response names a transfer coding other than chunked: it counts as no response.
+    bool m_refusedCoding = false;
     bool m_hasLength = false;
     QByteArray m_lengthText;
 
@@ -89,4 +98,6 @@ private:
     bool m_done = false;
     int m_result = 0;
     Clock::time_point m_lastActivity;
+    // Since the last piece was handed out the stall clock runs, across waits that timed out.
+    bool m_waiting = false;
 };

@@ -1,5 +1,9 @@
 #include "viewer/TJpegDecoder.h"
 
+#include "platform/TTrace.h"
+
+#include <QString>
+
 #include <csetjmp>
 #include <cstdio>
 
@@ -17,11 +21,20 @@ struct TErrorManager
 
 [[noreturn]] void errorExit(j_common_ptr info)
 {
+    (*info->err->output_message)(info);
     std::longjmp(reinterpret_cast<TErrorManager*>(info->err)->Jump, 1);
 }
 
-// Warnings (a truncated file, for one) are not worth a line on the terminal: the picture shows.
-void quietMessage(j_common_ptr) {}
+// libjpeg's messages (a warning for a truncated file, the reason a decode failed) are not worth a
+// line on the terminal; they go to the trace, where whoever looks into a camera's trouble reads.
+void traceMessage(j_common_ptr info)
+{
+    if (!TTrace::enabled())
+        return;
+    char text[JMSG_LENGTH_MAX] = {};
+    (*info->err->format_message)(info, text);
+    TTrace::write("codec", QStringLiteral("libjpeg: ") + QString::fromLatin1(text));
+}
 
 // Runs the decompression; kept free of objects with destructors, as longjmp skips them.
 TResult run(jpeg_decompress_struct* info, const QByteArray& bytes,
@@ -57,7 +70,7 @@ TResult Decode(const QByteArray& bytes, const std::function<bool(const QSize&)>&
     TErrorManager errors;
     info.err = jpeg_std_error(&errors.Base);
     errors.Base.error_exit = errorExit;
-    errors.Base.output_message = quietMessage;
+    errors.Base.output_message = traceMessage;
     jpeg_create_decompress(&info);
     TResult result = TResult::Refused;
     if (setjmp(errors.Jump) == 0)

@@ -1,6 +1,8 @@
 #include "viewer/TPicture.h"
 
+#include "platform/TTrace.h"
 #include "viewer/TJpegDecoder.h"
+#include "viewer/TPngDecoder.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -9,6 +11,7 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <QSaveFile>
+#include <QThread>
 
 // Resources of a static library are registered only when asked for by name.
 static void initViewerResources()
@@ -41,6 +44,36 @@ bool fitsLimits(const QSize& size)
            qint64(size.width()) * size.height() * 4 <= TPicture::MaxDecodedBytes;
 }
 
+// While it lives, what Qt's image readers say on this thread (qWarning from a plugin, for one)
+// goes to the trace instead of the terminal; other threads' messages pass as before.
+class TCodecMessages
+{
+public:
+    TCodecMessages()
+    {
+        s_thread = QThread::currentThread();
+        s_previous = qInstallMessageHandler(route);
+    }
+    ~TCodecMessages()
+    {
+        qInstallMessageHandler(s_previous);
+        s_thread = nullptr;
+    }
+    Q_DISABLE_COPY_MOVE(TCodecMessages)
+
+private:
+    static void route(QtMsgType type, const QMessageLogContext& context, const QString& message)
+    {
+        if (QThread::currentThread() == s_thread && type != QtFatalMsg)
+            TTrace::write("codec", message);
+        else if (s_previous)
+            s_previous(type, context, message);
+    }
+
+    static inline QThread* s_thread = nullptr;
+    static inline QtMessageHandler s_previous = nullptr;
+};
+
 } // namespace
 
 TPicture::TFormat TPicture::FormatForExtension(const QString& ext)
@@ -68,7 +101,7 @@ bool TPicture::LoadFromFile(const QString& fileName)
     if (!file.open(QIODevice::ReadOnly))
         return false;
     // A file far larger than any picture we accept is not read into memory at all.
-    if (file.size() > MaxDecodedBytes)
+    if (file.size() > MaxFileBytes)
         return false;
     QByteArray bytes = file.readAll();
     file.close();
@@ -88,11 +121,24 @@ bool TPicture::LoadFromFile(const QString& fileName)
         }
     }
 
+    if (format == TFormat::Png) {
+        QImage image;
+        if (!TPngDecoder::Decode(bytes, fitsLimits, &image))
+            return false;
+        m_image = std::move(image);
+        m_bytes = std::move(bytes);
+        m_format = format;
+        return true;
+    }
+
+    const TCodecMessages quiet;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, qtFormatName(format));
     reader.setAutoDetectImageFormat(false);
     reader.setDecideFormatFromContent(false);
+    // Our limit, not Qt's own (which differs by format), decides.
+    reader.setAllocationLimit(int(MaxDecodedBytes / (1024 * 1024)));
     // Ask the header first, so a hostile size is refused before anything is allocated.
     const QSize announced = reader.size();
     if (announced.isValid() && !fitsLimits(announced))

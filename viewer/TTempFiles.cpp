@@ -4,12 +4,15 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QList>
 #include <QRandomGenerator>
 
 #include <cerrno>
 #include <cmath>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -83,8 +86,71 @@ QString FileNameFor(const QString& folder, const QTime& time, quint32 random, co
 
 QString PrivateFolder()
 {
-    static const QString folder = MakePrivateFolder(QDir::tempPath());
+    static const QString folder = [] {
+        const QString made = MakePrivateFolder(QDir::tempPath());
+        if (!made.isEmpty())
+            HoldFolder(made);
+        return made;
+    }();
     return folder;
+}
+
+namespace {
+
+const QString InUseName = QStringLiteral(".in-use");
+
+// The descriptors that hold a folder, by folder; they stay open until the process ends, and with
+// them the lock, which the system drops by itself however the process ends.
+QHash<QString, int>& heldFolders()
+{
+    static QHash<QString, int> folders;
+    return folders;
+}
+
+int lockWithRetry(int fd, int operation)
+{
+    int rc;
+    do {
+        rc = ::flock(fd, operation);
+    } while (rc != 0 && errno == EINTR);
+    return rc;
+}
+
+} // namespace
+
+bool HoldFolder(const QString& folder)
+{
+    if (heldFolders().contains(folder))
+        return true;
+    const QByteArray path = QFile::encodeName(QDir(folder).filePath(InUseName));
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return false;
+    if (lockWithRetry(fd, LOCK_SH) != 0) {
+        ::close(fd);
+        return false;
+    }
+    heldFolders().insert(folder, fd);
+    return true;
+}
+
+QStringList RemoveLeftovers(const QString& folder)
+{
+    if (folder.isEmpty() || !HoldFolder(folder))
+        return {};
+    const int fd = heldFolders().value(folder);
+    // Only with the folder to ourselves: any other holder is a running copy (or a test) whose
+    // downloads are in there.
+    if (lockWithRetry(fd, LOCK_EX | LOCK_NB) != 0)
+        return {};
+    QStringList removed;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (name != InUseName && QFile::remove(dir.filePath(name)))
+            removed.append(dir.filePath(name));
+    }
+    lockWithRetry(fd, LOCK_SH);
+    return removed;
 }
 
 QString Create(const QString& ext)
@@ -103,7 +169,8 @@ QString Create(const QString& ext)
         const quint32 random = QRandomGenerator::global()->bounded(RandomLimit);
         const QString name = FileNameFor(folder, QTime::currentTime(), random, ext);
         QFile file(name);
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                      QFileDevice::ReadOwner | QFileDevice::WriteOwner))
             return name;
     }
     return QString();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTime>
 
 // Temporary download files: "<folder>/<time of day><random><ext>", where the time of day is the
@@ -24,9 +25,18 @@ QString MakePrivateFolder(const QString& tempRoot);
 // neither the usual folder nor a freshly made fallback can be had (the download then fails).
 QString PrivateFolder();
 
-// Creates an empty file under a fresh name in the private folder and returns its path;
-// empty when no file could be created.
+// Creates an empty file under a fresh name in the private folder, readable by the user only
+// (mode 0600), and returns its path; empty when no file could be created.
 QString Create(const QString& ext);
+
+// Marks folder as used by this process for as long as it runs (a shared lock on the file
+// ".in-use" in it); PrivateFolder() does so for its folder. False when that file cannot be had.
+bool HoldFolder(const QString& folder);
+
+// Removes the files an earlier run left in folder (one killed in the middle of a download) and
+// returns their paths. Removes nothing while another process holds the folder: its downloads
+// live there. Meant for the copy that holds the single-instance lock, at start.
+QStringList RemoveLeftovers(const QString& folder);
 
 // A file still held by a stopped download may be written again after it was deleted; such
 // names are removed again by the next Create and when the program ends.

@@ -4,7 +4,7 @@
 
 namespace TWindowLayout {
 
-QSize ImageAreaSize(int naturalWidth, int naturalHeight, int scalePercent)
+QSize ImageAreaSize(int naturalWidth, int naturalHeight, int scalePercent, const QSize& maxWindow)
 {
     if (naturalWidth == 0)
         return QSize(BlankSide, BlankSide);
@@ -12,13 +12,25 @@ QSize ImageAreaSize(int naturalWidth, int naturalHeight, int scalePercent)
     const auto scaled = [scalePercent](int side) {
         return int(std::clamp<qint64>(qint64(side) * scalePercent / 100, 0, MaxSide));
     };
-    return QSize(scaled(naturalWidth), scaled(naturalHeight));
+    const QSize area(scaled(naturalWidth), scaled(naturalHeight));
+    if (!maxWindow.isValid() || naturalHeight <= 0)
+        return area;
+    // A window larger than the screens is never seen whole, and X keeps a pixmap of all of it
+    // (gigabytes for a stored scale of 100000).
+    const qint64 roomWidth = std::max(1, maxWindow.width() - 2 * Margin);
+    const qint64 roomHeight = std::max(1, maxWindow.height() - ExtraHeight);
+    if (area.width() <= roomWidth && area.height() <= roomHeight)
+        return area;
+    if (roomWidth * naturalHeight <= roomHeight * naturalWidth)
+        return QSize(int(roomWidth), int(std::max<qint64>(1, roomWidth * naturalHeight / naturalWidth)));
+    return QSize(int(std::max<qint64>(1, roomHeight * naturalWidth / naturalHeight)), int(roomHeight));
 }
 
 TLayout ArrangeControls(const QSize& imageArea)
 {
     TLayout l;
-    l.Window = QSize(std::max(MinimumWidth, imageArea.width() + 2 * Margin), imageArea.height() + 63);
+    l.Window =
+        QSize(std::max(MinimumWidth, imageArea.width() + 2 * Margin), imageArea.height() + ExtraHeight);
     const int clientWidth = l.Window.width();
     const int left =
         clientWidth - 2 * Margin > imageArea.width() ? (clientWidth - imageArea.width()) / 2 : Margin;

@@ -13,12 +13,16 @@ constexpr int LabelHeight = 16;
 constexpr int MinimumWidth = 230;
 // The placeholder picture's size; the image area takes it whenever no picture is loaded.
 constexpr int BlankSide = 256;
-// Largest image area side; absurd stored scales are cut down to it.
+// What the window adds below the image area: its top margin and gap, the three lines, the margin.
+constexpr int ExtraHeight = 63;
+// Largest image area side when nothing else bounds it; absurd stored scales are cut down to it.
 constexpr int MaxSide = 100000;
 
 // The image area for a picture of the given natural size at scale percent (integer division,
-// truncating); 256 x 256 when no picture is loaded (natural width 0).
-QSize ImageAreaSize(int naturalWidth, int naturalHeight, int scalePercent);
+// truncating); 256 x 256 when no picture is loaded (natural width 0). When the window around
+// that area would not fit into maxWindow (the room the screens offer), the area is the largest
+// that does, in the picture's proportions; an invalid maxWindow bounds nothing.
+QSize ImageAreaSize(int naturalWidth, int naturalHeight, int scalePercent, const QSize& maxWindow = QSize());
 
 struct TLayout
 {

@@ -11,6 +11,7 @@
 #include "platform/TUserPrompt.h"
 #include "viewer/TFetchRules.h"
 #include "viewer/TMakerMail.h"
+#include "viewer/TPicture.h"
 #include "viewer/TPictureBox.h"
 #include "viewer/TTempFiles.h"
 #include "viewer/TWindowLayout.h"
@@ -90,6 +91,10 @@ TfrmImage::TfrmImage(QWidget* parent)
     HTTPGet1->BinaryData = false;
     HTTPGet1->UseCache = false;
     HTTPGet1->WaitThread = false;
+    HTTPGet1->ProgressIntervalMs = ProgressIntervalMs;
+    // More than the largest picture the window would load is of no use: an endless body stops
+    // there instead of filling the temporary folder.
+    HTTPGet1->MaxBodySize = TPicture::MaxFileBytes;
     connectDownload();
 
     Timer1 = new QTimer(this);
@@ -212,19 +217,6 @@ void TfrmImage::buildMenu()
 
 void TfrmImage::connectDownload()
 {
-    // Every progress report stops the download until the window has handled it: a round trip
-    // between threads per 1025-byte piece. A download that ends within ProgressDelayMs (any
-    // picture on a fast network) goes without them; a slower one reports from then on.
-    m_progressDelay = new QTimer(this);
-    m_progressDelay->setSingleShot(true);
-    m_progressDelay->setInterval(ProgressDelayMs);
-    connect(m_progressDelay, &QTimer::timeout, this, [this] {
-        if (m_closed || !HTTPGet1->Busy())
-            return;
-        HTTPGet1->OnProgress = [this](QObject* sender, qint32 total, qint32 readed) {
-            HTTPGet1Progress(sender, total, readed);
-        };
-    });
     HTTPGet1->OnDoneFile = [this](QObject* sender, const QString& fileName, qint32 fileSize) {
         m_inEndEvent = true;
         HTTPGet1DoneFile(sender, fileName, fileSize);
@@ -350,15 +342,15 @@ void TfrmImage::startDownload(const QString& URL, qint32 minutes)
     HTTPGet1->FileName = TTempFiles::Create(QStringLiteral(".gif"));
     HTTPGet1->Referer = TFetchRules::URLDirectory(URL);
     SetStatus(TFetchRules::StatusLine(TFetchRules::WordDownloading));
-    HTTPGet1->OnProgress = nullptr;
+    HTTPGet1->OnProgress = [this](QObject* sender, qint32 total, qint32 readed) {
+        HTTPGet1Progress(sender, total, readed);
+    };
     HTTPGet1->StartDownload();
-    m_progressDelay->start();
     setTimerInterval(TFetchRules::TimerIntervalMs(minutes));
 }
 
 void TfrmImage::downloadEnded()
 {
-    m_progressDelay->stop();
     HTTPGet1->OnProgress = nullptr;
     resumePendingFetch();
 }
@@ -431,8 +423,8 @@ void TfrmImage::HTTPGet1DoneFile(QObject* Sender, const QString& FileName, qint3
         Image2->SetPicture(picture);
         m_camera->ImageWidth = Image2->width();
         m_camera->ImageHeight = Image2->height();
-        setImageAreaSize(
-            TWindowLayout::ImageAreaSize(m_camera->ImageWidth, m_camera->ImageHeight, m_camera->Scale));
+        setImageAreaSize(TWindowLayout::ImageAreaSize(m_camera->ImageWidth, m_camera->ImageHeight,
+                                                      m_camera->Scale, screensRoom()));
         Image1->SetPicture(picture);
         SetStatus(TFetchRules::StatusLine(TFetchRules::WordDone));
     } else {
@@ -468,6 +460,14 @@ void TfrmImage::ClearImage()
     SetStatus(TFetchRules::StatusLine(TFetchRules::WordIdle));
     SetDescription(QString());
     lblDateTime->clear();
+}
+
+QSize TfrmImage::screensRoom()
+{
+    QRect room;
+    for (const QScreen* screen : QGuiApplication::screens())
+        room = room.united(screen->availableGeometry());
+    return room.size();
 }
 
 void TfrmImage::setImageAreaSize(const QSize& size)
@@ -548,8 +548,8 @@ void TfrmImage::mnuScale100Click(QAction* Sender)
         return;
     Sender->setChecked(true);
     m_camera->Scale = Sender->data().toInt();
-    setImageAreaSize(
-        TWindowLayout::ImageAreaSize(m_camera->ImageWidth, m_camera->ImageHeight, m_camera->Scale));
+    setImageAreaSize(TWindowLayout::ImageAreaSize(m_camera->ImageWidth, m_camera->ImageHeight,
+                                                  m_camera->Scale, screensRoom()));
     ArrangeControls();
     if (m_camera->isFavorite())
         m_camera->SaveToReg();
@@ -656,7 +656,6 @@ void TfrmImage::FormClose()
 {
     m_closed = true;
     m_hasPendingFetch = false;
-    m_progressDelay->stop();
     HTTPGet1->OnProgress = nullptr;
     HTTPGet1->OnDoneFile = nullptr;
     HTTPGet1->OnDoneString = nullptr;

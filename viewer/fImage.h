@@ -57,8 +57,9 @@ public:
 
     // The extension (with its dot) of the last recognised picture type; ".jpg" at first.
     QString ImageExt = QStringLiteral(".jpg");
-    // How long a download runs before it reports its progress piece by piece (see connectDownload).
-    static constexpr int ProgressDelayMs = 100;
+    // Every progress report stops the download until the window has handled it; a quarter of a
+    // second between them keeps that cost small and the figure fresh, also during a stall.
+    static constexpr int ProgressIntervalMs = 250;
 
     // Whether the refresh timer is armed. An armed timer means no download is running; with an
     // update interval of 0 it is armed but never fires.
@@ -127,6 +128,8 @@ private:
     void placeWindow();
     QPoint currentPlace();
     void setImageAreaSize(const QSize& size);
+    // The size of the area all screens together offer to windows; invalid without a screen.
+    static QSize screensRoom();
 
     std::unique_ptr<TWebCamera> m_camera;
     // Where the window was put; trusted over what the window system reports until it has settled.
@@ -138,7 +141,6 @@ private:
     bool m_shown = false;
     bool m_closed = false;
     bool m_inEndEvent = false;
-    QTimer* m_progressDelay = nullptr;
 
     // A fetch asked for while a download was still running: started once that one has ended.
     bool m_hasPendingFetch = false;

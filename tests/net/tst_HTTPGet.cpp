@@ -133,6 +133,17 @@ public:
         memcpy(buffer, piece.constData(), static_cast<size_t>(count));
         return true;
     }
+    // A read the script blocks has nothing to hand out until it is released.
+    bool waitForBody(int ms) override
+    {
+        std::unique_lock<std::mutex> lock(m_script->Mutex);
+        if (m_script->Reads != m_script->BlockAtRead)
+            return true;
+        m_script->Blocked = true;
+        m_script->Changed.notify_all();
+        return m_script->Changed.wait_for(lock, std::chrono::milliseconds(ms),
+                                          [&] { return m_script->Released || (m_stop && m_stop->load()); });
+    }
     void close() override
     {
         std::unique_lock<std::mutex> lock(m_script->Mutex);
@@ -252,6 +263,10 @@ private Q_SLOTS:
         QTest::newRow("ipv6-literal") << "[::1]/x"
                                       << "[::1]" << 80 << false << "/x";
         QTest::newRow("port-out-of-range") << "host:70000/x"
+                                           << "" << 80 << false << "/x";
+        QTest::newRow("port-65535-largest") << "host:65535/x"
+                                            << "host" << 65535 << false << "/x";
+        QTest::newRow("port-65536-beyond") << "host:65536/x"
                                            << "" << 80 << false << "/x";
         QTest::newRow("port-zero") << "host:0/x"
                                    << "" << 80 << false << "/x";
@@ -452,6 +467,81 @@ private Q_SLOTS:
         QCOMPARE(events.DoneFileSize, 3085);
         std::unique_lock<std::mutex> lock(m_script->Mutex);
         QCOMPARE(m_script->LargestReadSize, 1025);
+    }
+
+    void bodyPastTheLimitEndsWithError_data()
+    {
+        QTest::addColumn<bool>("hasLength");
+        QTest::addColumn<QByteArray>("lengthText");
+        QTest::addColumn<QList<QByteArray>>("pieces");
+        QTest::addColumn<bool>("done");
+        QTest::addColumn<int>("reads");
+        QTest::addColumn<int>("fileSize"); // -1: no file was made
+        // The limit is 2500 bytes.
+        QList<QByteArray> endless;
+        for (int i = 0; i < 50; ++i)
+            endless.append(bytes(1000, 'p'));
+        const QList<QByteArray> exactly = {bytes(1000, 'p'), bytes(1000, 'q'), bytes(500, 'r')};
+        QTest::newRow("endless-body-stops-before-the-piece-past-it")
+            << false << QByteArray() << endless << false << 3 << 2000;
+        QTest::newRow("announced-past-it-not-read")
+            << true << QByteArray("2501") << endless << false << 0 << -1;
+        QTest::newRow("announced-at-it-sends-more")
+            << true << QByteArray("2500") << endless << false << 3 << 2000;
+        QTest::newRow("exactly-at-it") << false << QByteArray() << exactly << true << 4 << 2500;
+        QTest::newRow("announced-exactly-at-it")
+            << true << QByteArray("2500") << exactly << true << 4 << 2500;
+    }
+
+    void bodyPastTheLimitEndsWithError()
+    {
+        QFETCH(bool, hasLength);
+        QFETCH(QByteArray, lengthText);
+        QFETCH(QList<QByteArray>, pieces);
+        m_script->HasLength = hasLength;
+        m_script->LengthText = lengthText;
+        m_script->Pieces = pieces;
+        THTTPGet get;
+        prepare(get);
+        get.MaxBodySize = 2500;
+        TEvents events;
+        events.attach(get);
+        get.WaitThread = true;
+        get.StartDownload();
+
+        QFETCH(bool, done);
+        QFETCH(int, fileSize);
+        QCOMPARE(events.Done, done ? 1 : 0);
+        QCOMPARE(events.Errors, done ? 0 : 1);
+        if (fileSize < 0)
+            QVERIFY(!QFile::exists(target()));
+        else
+            QCOMPARE(fileContent(target()).size(), fileSize);
+        std::unique_lock<std::mutex> lock(m_script->Mutex);
+        QTEST(m_script->Reads, "reads");
+    }
+
+    // The server sends 3000 of 7144 bytes and falls silent: the figure of those 3000 shows.
+    void reportsTheLastFigureDuringAStall()
+    {
+        m_script->LengthText = "7144";
+        m_script->Pieces = {bytes(1025, 'a'), bytes(1025, 'b'), bytes(950, 'c'),  bytes(1025, 'd'),
+                            bytes(1025, 'e'), bytes(1025, 'f'), bytes(1025, 'g'), bytes(44, 'h')};
+        m_script->BlockAtRead = 3;
+        THTTPGet get;
+        prepare(get);
+        get.ProgressIntervalMs = 250;
+        TEvents events;
+        events.attach(get);
+        get.StartDownload();
+        QTRY_VERIFY(m_script->blocked());
+        QTRY_VERIFY(!events.Progress.isEmpty());
+        QCOMPARE(events.Progress.last(), qMakePair(7144, 3000));
+        QVERIFY(get.Busy());
+        m_script->release();
+        QTRY_VERIFY(!get.Busy());
+        QCOMPARE(events.Done, 1);
+        QCOMPARE(events.DoneFileSize, 7144);
     }
 
     void stopInsideFirstProgressEndsWithError_data()

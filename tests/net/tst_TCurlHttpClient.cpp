@@ -155,6 +155,27 @@ private Q_SLOTS:
         drip.DripDelayMs = 20;
         QTest::newRow("slow-drip") << drip << true << true << drip.Body << 1200;
 
+        // A small body that a client decoding transfer codings would inflate a thousandfold.
+        const QByteArray deflated = qCompress(QByteArray(1 << 20, 'A')).mid(4);
+        TScriptedResponse deflateCoding = TScriptedResponse::ok(deflated);
+        deflateCoding.SendContentLength = false;
+        deflateCoding.Headers = {{"Transfer-Encoding", "deflate"}};
+        QTest::newRow("deflate-transfer-coding-counts-as-no-response")
+            << deflateCoding << false << true << QByteArray() << 0;
+        TScriptedResponse stackedCoding = deflateCoding;
+        stackedCoding.Headers = {{"Transfer-Encoding", "deflate, chunked"}};
+        stackedCoding.Body = QByteArray::number(deflated.size(), 16) + "\r\n" + deflated + "\r\n0\r\n\r\n";
+        QTest::newRow("coding-under-chunked-counts-as-no-response")
+            << stackedCoding << false << true << QByteArray() << 0;
+        TScriptedResponse chunked = TScriptedResponse::ok("5\r\nhello\r\n7\r\n camera\r\n0\r\n\r\n");
+        chunked.SendContentLength = false;
+        chunked.Headers = {{"Transfer-Encoding", "Chunked"}};
+        QTest::newRow("chunked-decoded") << chunked << false << true << QByteArray("hello camera") << 0;
+        TScriptedResponse contentCoding = TScriptedResponse::ok(deflated);
+        contentCoding.Headers = {{"Content-Encoding", "deflate"}};
+        QTest::newRow("content-coding-kept-as-sent")
+            << contentCoding << false << true << deflated << int(deflated.size());
+
         TScriptedResponse digest = TScriptedResponse::ok("digest secret");
         digest.Auth = TScriptedResponse::TAuth::Digest;
         digest.AuthUser = "abcd";
@@ -375,9 +396,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("dripDelayMs");
         QTest::addColumn<int>("stallAfter");
+        QTest::addColumn<int>("progressIntervalMs");
         QTest::addColumn<bool>("done");
-        QTest::newRow("silent-server-fails") << 0 << 100 << false;
-        QTest::newRow("slow-but-steady-server-succeeds") << 150 << -1 << true;
+        QTest::newRow("silent-server-fails") << 0 << 100 << 0 << false;
+        QTest::newRow("slow-but-steady-server-succeeds") << 150 << -1 << 0 << true;
+        // Reports during the silence do not keep a silent server alive.
+        QTest::newRow("silent-server-fails-between-reports") << 0 << 100 << 250 << false;
     }
 
     // Measured per byte gap, not as an average rate: a slow server that keeps sending is fine.
@@ -396,6 +420,8 @@ private Q_SLOTS:
         TRun run;
         prepare(get, m_server.url(QStringLiteral("/slow.jpg")), run);
         get.setClientFactory(clientWith(QString(), 600));
+        QFETCH(int, progressIntervalMs);
+        get.ProgressIntervalMs = progressIntervalMs;
         get.StartDownload();
         QTRY_VERIFY_WITH_TIMEOUT(!get.Busy(), 20000);
         QFETCH(bool, done);

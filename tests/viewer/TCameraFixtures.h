@@ -97,6 +97,20 @@ inline QByteArray jpegOfSize(int size)
     return bytes.size() <= size ? bytes + QByteArray(size - bytes.size(), '\0') : QByteArray();
 }
 
+// A JPEG whose frame header claims another size than its data holds.
+inline QByteArray jpegAnnouncing(quint16 width, quint16 height)
+{
+    QByteArray bytes = jpegJfif(16, 16);
+    const qsizetype sof = bytes.indexOf(QByteArray("\xff\xc0", 2));
+    if (sof < 0)
+        return QByteArray();
+    bytes[sof + 5] = char(height >> 8);
+    bytes[sof + 6] = char(height & 0xff);
+    bytes[sof + 7] = char(width >> 8);
+    bytes[sof + 8] = char(width & 0xff);
+    return bytes;
+}
+
 inline QByteArray htmlErrorPage()
 {
     return "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1><p>" +
@@ -193,10 +207,14 @@ public:
     // The trace's status lines for one camera since the capture began, without the prefix.
     QStringList statusLines(const QString& description)
     {
+        return linesAfter(QStringLiteral("vrel-trace: status ") + description + QStringLiteral(": "));
+    }
+    // The lines that begin with prefix, without it.
+    QStringList linesAfter(const QString& prefix)
+    {
         std::fflush(stderr);
         QFile f(m_file.fileName());
         f.open(QIODevice::ReadOnly);
-        const QString prefix = QStringLiteral("vrel-trace: status ") + description + QStringLiteral(": ");
         QStringList lines;
         for (const QByteArray& line : f.readAll().split('\n')) {
             const QString text = QString::fromUtf8(line);

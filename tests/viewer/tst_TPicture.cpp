@@ -4,9 +4,15 @@
 #include <QFile>
 #include <QImageWriter>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QtEndian>
 #include <QtTest>
+
+#include <cstdio>
+
+#include <unistd.h>
 
 namespace {
 
@@ -52,6 +58,59 @@ QByteArray jpegAnnouncing(quint16 width, quint16 height)
     qToBigEndian<quint16>(width, bytes.data() + sof + 7);
     return bytes;
 }
+
+// The CRC-32 that closes every PNG chunk.
+quint32 pngCrc(const char* data, qsizetype size)
+{
+    quint32 crc = 0xffffffffU;
+    for (qsizetype i = 0; i < size; ++i) {
+        crc ^= quint8(data[i]);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320U & (0U - (crc & 1U)));
+    }
+    return ~crc;
+}
+
+// A valid PNG whose header (with a correct checksum) announces another size than its data holds.
+QByteArray pngAnnouncing(quint32 width, quint32 height)
+{
+    QByteArray bytes = encoded(twoColours(16, 16), "png");
+    qToBigEndian<quint32>(width, bytes.data() + 16);
+    qToBigEndian<quint32>(height, bytes.data() + 20);
+    qToBigEndian<quint32>(pngCrc(bytes.constData() + 12, 17), bytes.data() + 29);
+    return bytes;
+}
+
+// Points stderr at a file for as long as it lives.
+class TStderrCapture
+{
+public:
+    TStderrCapture()
+    {
+        m_file.open();
+        std::fflush(stderr);
+        m_saved = ::dup(2);
+        ::dup2(m_file.handle(), 2);
+    }
+    ~TStderrCapture()
+    {
+        std::fflush(stderr);
+        ::dup2(m_saved, 2);
+        ::close(m_saved);
+    }
+    Q_DISABLE_COPY_MOVE(TStderrCapture)
+
+    QByteArray text()
+    {
+        std::fflush(stderr);
+        QFile f(m_file.fileName());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+    }
+
+private:
+    QTemporaryFile m_file;
+    int m_saved = -1;
+};
 
 // A bitmap header that announces a size but carries no pixel data.
 QByteArray bitmapHeaderOnly(qint32 width, qint32 height)
@@ -140,14 +199,32 @@ private Q_SLOTS:
         QTest::newRow("jpeg-announcing-10001-wide") << "wide.jpg" << jpegAnnouncing(10001, 16);
         QTest::newRow("jpeg-announcing-9000x8000") << "big.jpg" << jpegAnnouncing(9000, 8000);
         QTest::newRow("jpeg-header-only") << "head.jpg" << encoded(twoColours(64, 48), "jpeg").left(100);
+        // One limit for every format: 10000 x 6500 is 260 MB decoded.
+        QTest::newRow("jpeg-announcing-10000x6500") << "big.jpg" << jpegAnnouncing(10000, 6500);
+        QTest::newRow("png-announcing-10000x6500") << "big.png" << pngAnnouncing(10000, 6500);
+        QTest::newRow("bmp-announcing-10000x6500") << "big.bmp" << bitmapHeaderOnly(10000, 6500);
+        QTest::newRow("png-announcing-8193x4097") << "big.png" << pngAnnouncing(8193, 4097);
+        QTest::newRow("png-truncated") << "cut.png" << encoded(twoColours(64, 48), "png").chopped(30);
+        QTest::newRow("png-data-damaged") << "bad.png" << [] {
+            QByteArray b = encoded(twoColours(64, 48), "png");
+            const qsizetype data = b.indexOf("IDAT") + 6; // past the chunk type and zlib's header
+            b[data] = char(b[data] ^ 0x55);
+            return b;
+        }();
     }
     void refusesWhatItsDecoderCannotRead()
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
+        const QString path = write(name, bytes);
         TPicture picture;
         picture.LoadBlank();
-        QVERIFY(!picture.LoadFromFile(write(name, bytes)));
+        // The decoders' complaints are the trace's business (off here): nothing on the terminal,
+        // nothing through Qt's message handler.
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        TStderrCapture output;
+        QVERIFY(!picture.LoadFromFile(path));
+        QCOMPARE(output.text(), QByteArray());
         // A failed load leaves the picture it had.
         QCOMPARE(QSize(picture.Width(), picture.Height()), QSize(256, 256));
         QCOMPARE(picture.Format(), TPicture::TFormat::Bmp);
@@ -201,6 +278,51 @@ private Q_SLOTS:
         QCOMPARE(back.size(), QSize(256, 256));
         QCOMPARE(back.convertToFormat(QImage::Format_RGB32),
                  picture.Image().convertToFormat(QImage::Format_RGB32));
+    }
+
+    // PNG is decoded by libpng directly: every stored form must come out as Qt's own reader
+    // shows it.
+    void pngPixelsMatchQtsReader_data()
+    {
+        QTest::addColumn<QImage>("image");
+        const QImage colour = twoColours(33, 17);
+        QImage translucent(20, 10, QImage::Format_ARGB32);
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 20; ++x)
+                translucent.setPixel(x, y, qRgba(x * 12, y * 25, 200, x * 13));
+        QTest::newRow("rgb") << colour;
+        QTest::newRow("rgb-with-alpha") << translucent;
+        QTest::newRow("palette") << colour.convertToFormat(QImage::Format_Indexed8);
+        QTest::newRow("grey-8") << colour.convertToFormat(QImage::Format_Grayscale8);
+        QTest::newRow("grey-16") << colour.convertToFormat(QImage::Format_Grayscale16);
+        QTest::newRow("rgb-16-per-channel") << translucent.convertToFormat(QImage::Format_RGBA64);
+        QTest::newRow("one-bit") << QImage(40, 8, QImage::Format_Mono);
+    }
+    void pngPixelsMatchQtsReader()
+    {
+        QFETCH(QImage, image);
+        if (image.format() == QImage::Format_Mono) {
+            image.fill(0);
+            for (int x = 0; x < 40; x += 3)
+                image.setPixel(x, x % 8, 1);
+        }
+        const QByteArray bytes = encoded(image, "png");
+        QImage expected;
+        QVERIFY(expected.loadFromData(bytes, "png"));
+        TPicture picture;
+        QVERIFY(picture.LoadFromFile(write(QStringLiteral("p.png"), bytes)));
+        QCOMPARE(picture.Image().size(), image.size());
+        QCOMPARE(picture.Image().hasAlphaChannel(), expected.hasAlphaChannel());
+        const QImage want = expected.convertToFormat(QImage::Format_ARGB32);
+        const QImage got = picture.Image().convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < want.height(); ++y)
+            for (int x = 0; x < want.width(); ++x)
+                QVERIFY2(got.pixel(x, y) == want.pixel(x, y),
+                         qPrintable(QStringLiteral("(%1, %2): %3 instead of %4")
+                                        .arg(x)
+                                        .arg(y)
+                                        .arg(got.pixel(x, y), 8, 16)
+                                        .arg(want.pixel(x, y), 8, 16)));
     }
 
     void jpegColoursSurviveDecoding()

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -112,7 +114,52 @@ private Q_SLOTS:
         QVERIFY2(form.match(a).hasMatch(), qPrintable(a));
         QVERIFY(QFileInfo(a).isFile());
         QCOMPARE(QFileInfo(a).size(), 0);
+        // What a camera sends is for the user's eyes only.
+        QCOMPARE(modeOf(a) & 0777, mode_t(0600));
         QCOMPARE(modeOf(TTempFiles::PrivateFolder().chopped(1)) & 0777, mode_t(0700));
+    }
+
+    void removesLeftoversOnlyWhenNoOtherCopyUsesTheFolder_data()
+    {
+        QTest::addColumn<bool>("otherCopy");
+        QTest::newRow("folder-to-itself") << false;
+        QTest::newRow("another-copy-holds-the-folder") << true;
+    }
+    void removesLeftoversOnlyWhenNoOtherCopyUsesTheFolder()
+    {
+        QFETCH(bool, otherCopy);
+        QTemporaryDir root;
+        QVERIFY(root.isValid());
+        const QString folder = TTempFiles::MakePrivateFolder(root.path());
+        QVERIFY(!folder.isEmpty());
+        for (const char* name : {"4523118812345.gif", "77.jpg", "9.reg"}) {
+            QFile left(folder + QLatin1String(name));
+            QVERIFY(left.open(QIODevice::WriteOnly));
+            left.write("partial download");
+        }
+        // A lock of its own (another open of the file) stands for a second process.
+        int other = -1;
+        if (otherCopy) {
+            other = ::open(QFile::encodeName(folder + QStringLiteral(".in-use")).constData(),
+                           O_RDWR | O_CREAT, 0600);
+            QVERIFY(other >= 0);
+            QCOMPARE(::flock(other, LOCK_SH), 0);
+        }
+        auto release = qScopeGuard([other] {
+            if (other >= 0)
+                ::close(other);
+        });
+
+        const QStringList removed = TTempFiles::RemoveLeftovers(folder);
+        const QStringList remaining = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+        if (otherCopy) {
+            QCOMPARE(removed, QStringList());
+            QCOMPARE(remaining, (QStringList{".in-use", "4523118812345.gif", "77.jpg", "9.reg"}));
+        } else {
+            QCOMPARE(removed.size(), 3);
+            QVERIFY(removed.contains(folder + QStringLiteral("77.jpg")));
+            QCOMPARE(remaining, QStringList{".in-use"});
+        }
     }
 
     void abandonedFileRewrittenLaterIsRemoved()

@@ -28,6 +28,34 @@ private Q_SLOTS:
         QCOMPARE(TWindowLayout::ImageAreaSize(natural.width(), natural.height(), scale), expected);
     }
 
+    // The screens offer 1280 x 800: room for an image area of 1270 x 737.
+    void imageAreaFitsTheScreens_data()
+    {
+        QTest::addColumn<QSize>("natural");
+        QTest::addColumn<int>("scale");
+        QTest::addColumn<QSize>("expected");
+        QTest::newRow("fits-unchanged") << QSize(640, 480) << 75 << QSize(480, 360);
+        QTest::newRow("fills-the-room-exactly") << QSize(1270, 737) << 100 << QSize(1270, 737);
+        QTest::newRow("stored-100000-bounded-by-height") << QSize(100, 80) << 100000 << QSize(921, 737);
+        QTest::newRow("absurd-scale-bounded") << QSize(640, 480) << 2000000000 << QSize(982, 737);
+        QTest::newRow("panorama-bounded-by-width") << QSize(4000, 500) << 100 << QSize(1270, 158);
+        QTest::newRow("original-larger-than-screen") << QSize(1920, 1080) << 100 << QSize(1270, 714);
+        QTest::newRow("one-pixel-too-tall") << QSize(1000, 738) << 100 << QSize(998, 737);
+        QTest::newRow("no-picture-any-scale") << QSize(0, 0) << 100000 << QSize(256, 256);
+        QTest::newRow("negative-scale-empty") << QSize(640, 480) << -50 << QSize(0, 0);
+    }
+    void imageAreaFitsTheScreens()
+    {
+        QFETCH(QSize, natural);
+        QFETCH(int, scale);
+        QFETCH(QSize, expected);
+        const QSize area =
+            TWindowLayout::ImageAreaSize(natural.width(), natural.height(), scale, QSize(1280, 800));
+        QCOMPARE(area, expected);
+        const QSize window = TWindowLayout::ArrangeControls(area).Window;
+        QVERIFY(window.width() <= 1280 && window.height() <= 800);
+    }
+
     void arrange_data()
     {
         QTest::addColumn<QSize>("area");

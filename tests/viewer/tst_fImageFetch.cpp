@@ -5,7 +5,9 @@
 #include "viewer/fImage.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -148,6 +150,20 @@ private Q_SLOTS:
             << jpegFirst << truncated(jpegJfif(200, 150)) << Error << ".jpg" << QSize(0, 0) << false;
         QTest::newRow("exactly-513-bytes") << none << TScriptedResponse::ok(jpegOfSize(513), "image/jpeg")
                                            << Done << ".jpg" << QSize(8, 8) << true;
+        // 15 kilobytes that would take a quarter of a gigabyte once decoded.
+        QTest::newRow("jpeg-claiming-10000x6500")
+            << none << TScriptedResponse::ok(jpegAnnouncing(10000, 6500), "image/jpeg") << Error << ".jpg"
+            << QSize(0, 0) << true;
+        // Announced larger than any picture the window loads: given up at once, not after the
+        // server's silence has run out.
+        TScriptedResponse oversized = stalled(jpegJfif(), 100);
+        oversized.AnnouncedLength = TPicture::MaxFileBytes + 1;
+        QTest::newRow("announced-past-the-largest-picture")
+            << jpegFirst << oversized << Error << ".jpg" << QSize(0, 0) << false;
+        // No length and no end in sight: stopped one piece past the largest picture.
+        QTest::newRow("body-past-the-largest-picture")
+            << jpegFirst << withoutLength(jpegJfif() + QByteArray(int(TPicture::MaxFileBytes), '\0')) << Error
+            << ".jpg" << QSize(0, 0) << false;
     }
     void showsWhatTheCameraSends()
     {
@@ -263,6 +279,53 @@ private Q_SLOTS:
         QCOMPARE(m_window->lblStatus->geometry(), QRect(5, statusTop, window.width() - 10, 16));
         QCOMPARE(m_window->lblDescription->geometry(), QRect(5, statusTop + 16, window.width() - 10, 16));
         QCOMPARE(m_window->lblDateTime->geometry(), QRect(5, statusTop + 32, window.width() - 10, 16));
+    }
+
+    // The server sends 3000 of 7144 bytes and falls silent.
+    void stalledDownloadShowsItsLastFigure()
+    {
+        m_server->route(QStringLiteral("/cam.jpg"), stalled(jpegOfSize(7144), 3000));
+        QVERIFY(open());
+        QVERIFY(m_server->waitForStalled(1));
+        QTRY_COMPARE(m_window->lblStatus->text(), QStringLiteral("Status: 41% downloaded"));
+        QVERIFY(m_window->HTTPGet1->Busy());
+    }
+
+    void absurdScaleKeepsTheWindowOnTheScreens()
+    {
+        m_server->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(jpegJfif(100, 80), "image/jpeg"));
+        QVERIFY(open(1, 100000));
+        QVERIFY(waitSettled(m_window));
+        QCOMPARE(m_window->lblStatus->text(), Done);
+        QRect room;
+        for (const QScreen* screen : QGuiApplication::screens())
+            room = room.united(screen->availableGeometry());
+        QVERIFY(!room.isEmpty());
+        QVERIFY2(m_window->width() <= room.width() && m_window->height() <= room.height(),
+                 qPrintable(QStringLiteral("%1x%2 in %3x%4")
+                                .arg(m_window->width())
+                                .arg(m_window->height())
+                                .arg(room.width())
+                                .arg(room.height())));
+        // As large as the room allows, in the picture's proportions.
+        QVERIFY(m_window->width() == room.width() || m_window->height() == room.height());
+        QCOMPARE(m_window->Image1->width(), m_window->Image1->height() * 100 / 80);
+    }
+
+    // What a decoder says about a body it refuses reaches the trace, not the terminal.
+    void codecMessagesGoToTheTrace()
+    {
+        TStderrCapture output;
+        m_server->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(png(), "image/png"));
+        QVERIFY(open());
+        QVERIFY(waitSettled(m_window));
+        m_server->route(QStringLiteral("/cam.jpg"), errorPage());
+        m_window->mnuRefresh->trigger();
+        QTRY_VERIFY(m_server->requestCount() == 2 && settled(m_window));
+        QCOMPARE(m_window->lblStatus->text(), Error);
+        QCOMPARE(output.linesAfter(QStringLiteral("vrel-trace: codec ")),
+                 QStringList{QStringLiteral("libpng error: Not a PNG file")});
+        QCOMPARE(output.linesAfter(QStringLiteral("libpng")), QStringList());
     }
 
     void placeholderBeforeFirstPicture()
