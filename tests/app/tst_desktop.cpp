@@ -114,6 +114,8 @@ QProcessEnvironment tst_desktop::Environment() const
     env.insert("QT_QPA_PLATFORM", "xcb");
     env.insert("DBUS_SESSION_BUS_ADDRESS", "disabled:");
     env.insert("XDG_RUNTIME_DIR", m_dir.filePath("runtime"));
+    // Its own temporary folder: a first copy clears the one it finds of what an earlier run left.
+    env.insert("TMPDIR", m_dir.filePath("tmp"));
     env.remove("WAYLAND_DISPLAY");
     env.insert("HOME", m_dir.filePath("home"));
     env.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
@@ -255,7 +257,7 @@ void tst_desktop::initTestCase()
         if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
             QSKIP(qPrintable(QStringLiteral("%1 is not installed (scripts/install-deps.sh)").arg(tool)));
     QVERIFY(m_dir.isValid());
-    for (const char* folder : {"runtime", "home", "config", "data"})
+    for (const char* folder : {"runtime", "home", "config", "data", "tmp"})
         QVERIFY(QDir(m_dir.path()).mkdir(folder));
     QFile::setPermissions(m_dir.filePath("runtime"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);

@@ -68,6 +68,9 @@ void tst_run::withoutADesktopRunsOnAVirtualOne()
     env.insert("VREL_USER_REGISTRY", dir.filePath("user.db"));
     env.insert("VREL_MACHINE_REGISTRY", dir.filePath("machine.db"));
     env.insert("VREL_WEB_HOST", "127.0.0.1:1");
+    // Its own temporary folder: a first copy clears the one it finds of what an earlier run left.
+    QDir().mkpath(dir.filePath("tmp"));
+    env.insert("TMPDIR", dir.filePath("tmp"));
     env.insert("VREL_TRACE", "1");
     QProcess run;
     run.setProcessEnvironment(env);

@@ -144,7 +144,7 @@ private Q_SLOTS:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
-        for (const char* folder : {"runtime", "config", "data", "home"})
+        for (const char* folder : {"runtime", "config", "data", "home", "tmp"})
             QVERIFY(QDir().mkpath(path(folder)));
         QFile::setPermissions(path("runtime"),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -153,6 +153,8 @@ private Q_SLOTS:
         m_env.insert("QT_QPA_PLATFORM", "offscreen");
         m_env.insert("VREL_TRACE", "1");
         m_env.insert("XDG_RUNTIME_DIR", path("runtime"));
+        // Its own temporary folder: a first copy clears the one it finds of what an earlier run left.
+        m_env.insert("TMPDIR", path("tmp"));
         m_env.insert("XDG_CONFIG_HOME", path("config"));
         m_env.insert("XDG_DATA_HOME", path("data"));
         m_env.insert("HOME", path("home"));

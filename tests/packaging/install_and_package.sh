@@ -13,10 +13,10 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 # the autostart entry it writes must name the installed program.
 start_installed() {
     local root=$1 home=$work/home-$2
-    mkdir -p "$home/config" "$home/data" "$home/runtime"
+    mkdir -p "$home/config" "$home/data" "$home/runtime" "$home/tmp"
     chmod 700 "$home/runtime"
     local env=(env -u VREL_AUTO_ANSWER HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data"
-               XDG_RUNTIME_DIR="$home/runtime" VREL_USER_REGISTRY="$home/user.db"
+               XDG_RUNTIME_DIR="$home/runtime" TMPDIR="$home/tmp" VREL_USER_REGISTRY="$home/user.db"
                VREL_MACHINE_REGISTRY="$home/machine.db" VREL_TRACE=1 QT_QPA_PLATFORM=offscreen
                VREL_WEB_HOST=127.0.0.1:1 VREL_SHELL_OPEN=off)
     printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Vrel Kestro Software\\Vrel Kestro Web Camera]\n"StartOnStartup"=dword:00000001\n' \
