@@ -5,6 +5,7 @@
 #include "camera/RegistryLayout.h"
 #include "camera/TCameraFlows.h"
 #include "camera/TWebCamera.h"
+#include "lang/ApplyLanguage.h"
 #include "lang/Lang.h"
 #include "options/ERegistryError.h"
 #include "options/fOptionsNew.h"
