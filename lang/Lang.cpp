@@ -268,6 +268,10 @@ QString ProgramFilePath()
 {
     if (!programFilePathOverride().isEmpty())
         return programFilePathOverride();
+    // The messages are loaded before the application object exists, which Qt needs for
+    // applicationFilePath(); the kernel knows the executable all the same.
+    if (!QCoreApplication::instance())
+        return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
     return QCoreApplication::applicationFilePath();
 }
 
