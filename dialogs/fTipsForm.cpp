@@ -5,6 +5,7 @@
 #include "dialogs/TTipList.h"
 #include "lang/Lang.h"
 #include "lang/TPanel.h"
+#include "lang/TWidgetProperties.h"
 #include "options/fOptionsNew.h"
 
 #include <QCheckBox>
@@ -68,6 +69,7 @@ TfrmTipsForm::TfrmTipsForm(QWidget* owner)
     lblDidYouKnow->setFont(pixelFont(QStringLiteral("Times New Roman"), 19, true));
     lblDidYouKnow->move(62, 21);
     lblDidYouKnow->adjustSize();
+    lblDidYouKnow->setProperty(AutoSizeProperty, true);
 
     Bevel1 = new QFrame(pnlTips);
     Bevel1->setObjectName(QStringLiteral("Bevel1"));

@@ -7,6 +7,7 @@
 #include "dialogs/TVersionInfo.h"
 #include "dialogs/URLLabel.h"
 #include "lang/Lang.h"
+#include "lang/TWidgetProperties.h"
 #include "platform/TMakerSite.h"
 
 #include <QFileInfo>
@@ -118,6 +119,7 @@ TAboutForm::TAboutForm(QWidget* owner, const TAboutResources& resources)
     lblPropositions->setObjectName(QStringLiteral("lblPropositions"));
     lblPropositions->setFont(arial(11, true));
     lblPropositions->move(4, 60);
+    lblPropositions->setProperty(AutoSizeProperty, true);
 
     lstPropositions = new QTreeWidget(this);
     lstPropositions->setObjectName(QStringLiteral("lstPropositions"));

@@ -69,7 +69,15 @@ void registerAll()
 
     TPropertyRegistry::Register("QAbstractButton", R("Caption"),
                                 text(&QAbstractButton::text, &QAbstractButton::setText));
-    TPropertyRegistry::Register("QLabel", R("Caption"), text(&QLabel::text, &QLabel::setText));
+    // A label marked AutoSize fits its new text, as it fitted the first.
+    TPropertyAccess labelCaption = text(&QLabel::text, &QLabel::setText);
+    labelCaption.WriteText = [](QObject* o, const QString& v) {
+        auto* label = static_cast<QLabel*>(o);
+        label->setText(v);
+        if (label->property(AutoSizeProperty).toBool())
+            label->adjustSize();
+    };
+    TPropertyRegistry::Register("QLabel", R("Caption"), labelCaption);
     TPropertyRegistry::Register("QGroupBox", R("Caption"), text(&QGroupBox::title, &QGroupBox::setTitle));
     TPropertyRegistry::Register("QMenu", R("Caption"), text(&QMenu::title, &QMenu::setTitle));
 

@@ -6,3 +6,6 @@
 // boxes, memos), "Left", "Top", "Width", "Height" (geometry, in pixels) and "Items" / "Lines"
 // (combo boxes, list boxes, memos). Safe to call more than once.
 void RegisterWidgetProperties();
+
+// A label with this dynamic property true takes the size of each caption written to it.
+inline constexpr char AutoSizeProperty[] = "AutoSize";

@@ -17,6 +17,10 @@ for window in tips about; do
     for code in EN RU; do
         for mode in plain translated; do
             "$helper" "$window" "$code" "$mode" "$out/dialogs-$window-$code-$mode.png"
+            if [[ $window == tips ]]; then
+                # The second tip has a line break in it.
+                "$helper" "$window" "$code" "$mode" "$out/dialogs-$window-$code-$mode-break.png" 1
+            fi
         done
     done
 done

@@ -1,7 +1,8 @@
 // Shows the tip of the day or the about box as the program would in a given language and
 // writes a screenshot of the window. With "translated" the window's language is applied as
 // ReapplyLanguage does while it is open, to see translated captions fit.
-// Usage: show_dialogs tips|about <code> plain|translated <picture.png>
+// Usage: show_dialogs tips|about <code> plain|translated <picture.png> [tip number]
+// Without a tip number the tips window shows its longest tip, the hardest one to fit.
 #include "dialogs/fTipsForm.h"
 #include "dialogs/fmAbout.h"
 #include "lang/ApplyLanguage.h"
@@ -20,8 +21,9 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vrel Web Camera"));
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: show_dialogs tips|about <code> plain|translated <picture.png>\n");
+    if (argc != 5 && argc != 6) {
+        std::fprintf(stderr,
+                     "usage: show_dialogs tips|about <code> plain|translated <picture.png> [tip number]\n");
         return 2;
     }
     const QString which = QString::fromLocal8Bit(argv[1]);
@@ -45,11 +47,10 @@ int main(int argc, char* argv[])
     if (!QTest::qWaitForWindowExposed(window.get()))
         return 1;
     if (auto* tips = qobject_cast<TfrmTipsForm*>(window.get())) {
-        // Step to the longest tip, the hardest one to fit.
         int longest = 0;
         for (int i = 0; i < tips->Tips.size(); ++i)
             longest = tips->Tips.at(i).size() > tips->Tips.at(longest).size() ? i : longest;
-        tips->TipIndex = longest;
+        tips->TipIndex = argc == 6 ? QString::fromLocal8Bit(argv[5]).toInt() : longest;
         tips->btnNextTipClick();
     }
     if (translated)

@@ -277,6 +277,26 @@ private Q_SLOTS:
         QCOMPARE(observed(window, what), expected);
     }
 
+    // An auto-sized label grows with a longer caption; a fixed one keeps its size.
+    void autoSizeLabelFitsItsCaption_data()
+    {
+        QTest::addColumn<bool>("autoSize");
+        QTest::addColumn<bool>("grows");
+        QTest::newRow("auto-size") << true << true;
+        QTest::newRow("fixed") << false << false;
+    }
+    void autoSizeLabelFitsItsCaption()
+    {
+        QFETCH(bool, autoSize);
+        QFETCH(bool, grows);
+        TTestWindow window;
+        window.lblA->adjustSize();
+        window.lblA->setProperty(AutoSizeProperty, autoSize);
+        const int before = window.lblA->width();
+        window.lngLanguage->ApplyPair("frmTest.lblA.Caption", "A much longer caption than before");
+        QCOMPARE(window.lblA->width() > before, grows);
+    }
+
     // The event reads the current text of a widget's text property.
     void oldValueOfAWidgetText()
     {
