@@ -1,3 +1,4 @@
+#include "camera/TfrmCameraSettings.h"
 #include "dialogs/fTipsForm.h"
 #include "dialogs/fmAbout.h"
 #include "lang/Lang.h"
@@ -47,6 +48,8 @@ std::unique_ptr<QWidget> windowNamed(const QString& name)
         return std::make_unique<TfrmTipsForm>();
     if (name == "AboutForm")
         return std::make_unique<TAboutForm>();
+    if (name == "frmCameraSettings")
+        return std::make_unique<TfrmCameraSettings>();
     return nullptr;
 }
 
@@ -84,6 +87,27 @@ private Q_SLOTS:
             target = window->findChild<QObject*>(segments.at(1));
         QVERIFY2(target, "no component of that name");
         QVERIFY2(TPropertyRegistry::Find(target, segments.last()), "no property of that name");
+    }
+
+    // Every translatable window owns its language component under the one name the language
+    // step looks for, with the paths it carries.
+    void windowsCarryTheirLanguageComponent_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<int>("paths");
+        QTest::newRow("frmTipsForm") << "frmTipsForm" << 5;
+        QTest::newRow("AboutForm") << "AboutForm" << 4;
+        QTest::newRow("frmCameraSettings") << "frmCameraSettings" << 0;
+    }
+    void windowsCarryTheirLanguageComponent()
+    {
+        QFETCH(QString, window);
+        QFETCH(int, paths);
+        const auto form = windowNamed(window);
+        QCOMPARE(form->objectName(), window);
+        const auto* language = form->findChild<TLanguage*>("lngLanguage");
+        QVERIFY(language);
+        QCOMPARE(language->Properties().size(), paths);
     }
 
     void everyCarriedPathAndMessageIsTranslated_data()
