@@ -31,8 +31,10 @@ void ApplyLanguage(QWidget* window)
         return;
     RegisterWidgetProperties();
     TLanguage* language = nullptr;
-    for (TLanguage* candidate : window->findChildren<TLanguage*>()) {
-        if (candidate->objectName() == QLatin1String("lngLanguage")) {
+    const QList<QObject*> components = OwnedComponents(window);
+    for (QObject* component : components) {
+        auto* candidate = qobject_cast<TLanguage*>(component);
+        if (candidate && candidate->objectName() == QLatin1String("lngLanguage")) {
             language = candidate;
             break;
         }
@@ -44,7 +46,7 @@ void ApplyLanguage(QWidget* window)
         if (!ok)
             charset = 0;
         window->setProperty(FontCharsetProperty, charset);
-        for (QObject* component : window->findChildren<QObject*>()) {
+        for (QObject* component : components) {
             if (takesCharset(component))
                 component->setProperty(FontCharsetProperty, charset);
         }

@@ -82,7 +82,36 @@ int digitValue(QChar c)
     return -1;
 }
 
+std::function<bool(const QObject*)>& separateWindowTest()
+{
+    static std::function<bool(const QObject*)> test;
+    return test;
+}
+
+void collectOwned(const QObject* parent, QList<QObject*>& components)
+{
+    for (QObject* child : parent->children()) {
+        if (separateWindowTest() && separateWindowTest()(child))
+            continue;
+        components.append(child);
+        collectOwned(child, components);
+    }
+}
+
 } // namespace
+
+QList<QObject*> OwnedComponents(const QObject* owner)
+{
+    QList<QObject*> components;
+    if (owner)
+        collectOwned(owner, components);
+    return components;
+}
+
+void SetSeparateWindowTest(std::function<bool(const QObject*)> test)
+{
+    separateWindowTest() = std::move(test);
+}
 
 QString TrimBlanks(const QString& text)
 {
@@ -178,7 +207,7 @@ QObject* TLanguage::ResolveSegment(const QString& segment) const
     if (sameNameAscii(segment, owner->objectName()))
         return owner;
     // The owner's components: its descendants, in the order they were created.
-    const QList<QObject*> components = owner->findChildren<QObject*>();
+    const QList<QObject*> components = OwnedComponents(owner);
     for (QObject* component : components) {
         if (!component->objectName().isEmpty() && sameNameAscii(segment, component->objectName()))
             return component;

@@ -80,6 +80,13 @@ private:
     bool m_loading = false;
 };
 
+// The components a window owns: its descendants in creation order, leaving out the windows
+// it owns (a dialog opened by the window) and everything inside them. Which children are
+// windows of their own the widget side says (SetSeparateWindowTest); without it every
+// descendant counts.
+QList<QObject*> OwnedComponents(const QObject* owner);
+void SetSeparateWindowTest(std::function<bool(const QObject*)> test);
+
 // Delphi's StrToInt: blanks before the number, a sign, decimal digits or "$"/"0x" hexadecimal,
 // signed 32 bits. Throws EConvertError otherwise.
 int StrToInt(const QString& text);

@@ -1,5 +1,6 @@
 #include "lang/TWidgetProperties.h"
 
+#include "lang/Lang.h"
 #include "lang/TPropertyRegistry.h"
 
 #include <QAbstractButton>
@@ -58,6 +59,13 @@ void setHeight(QWidget* w, int height)
 
 void registerAll()
 {
+    // A dialog a window opens is a window of its own with its own components; its menus
+    // (pop-up windows) still belong to it.
+    SetSeparateWindowTest([](const QObject* o) {
+        const auto* widget = qobject_cast<const QWidget*>(o);
+        return widget && widget->isWindow() && widget->windowType() != Qt::Popup;
+    });
+
     using R = QString;
     TPropertyRegistry::Register("QWidget", R("Caption"),
                                 text(&QWidget::windowTitle, &QWidget::setWindowTitle));

@@ -348,6 +348,28 @@ private Q_SLOTS:
         QCOMPARE(window.UpdatedBy, QList<QObject*>{&window});
     }
 
+    // A dialog that a window owns is a window of its own: applying the language to the owner
+    // neither finds the dialog's language component nor writes the dialog's controls.
+    void ownedDialogIsAWindowOfItsOwn()
+    {
+        writeGermanFile("[Messages]\nnCharset=204\n[Translations]\nfrmTest.btnA.Caption=Weiter\n");
+        TTestWindow owner;
+        delete owner.lngLanguage;
+        auto* dialog = new TTestWindow;
+        dialog->setParent(&owner, Qt::Dialog);
+        dialog->lngLanguage->SetProperties({"frmTest.btnA.Caption"});
+        ApplyLanguage(&owner);
+        QCOMPARE(dialog->btnA->text(), QString("Button"));
+        QVERIFY(!dialog->btnA->property(FontCharsetProperty).isValid());
+        owner.lngLanguage = new TLanguage(&owner);
+        owner.lngLanguage->SetProperties({"frmTest.btnA.Caption"});
+        ApplyLanguage(&owner);
+        QCOMPARE(owner.btnA->text(), QString("Weiter"));
+        QCOMPARE(dialog->btnA->text(), QString("Button"));
+        ApplyLanguage(dialog);
+        QCOMPARE(dialog->btnA->text(), QString("Weiter"));
+    }
+
     // A window without language component still hears LanguageUpdated; nothing else changes.
     void windowWithoutLanguageComponent()
     {
