@@ -190,7 +190,8 @@ QString TProfileFile::ReadString(const QString& section, const QString& key,
     const auto encode = [this](const QString& name) {
         return Charset() == Utf8 ? name.toUtf8() : name.toLatin1();
     };
-    const auto raw = FindRaw(encode(section), encode(key));
+    // The names asked for are trimmed like the names in the file.
+    const auto raw = FindRaw(trimmedBlanks(encode(section)), trimmedBlanks(encode(key)));
     if (!raw)
         return defaultValue;
     QString value = Decode(*raw);

@@ -55,6 +55,9 @@ private Q_SLOTS:
         QTest::newRow("blanks-around-key-and-value") << QByteArray("[S]\n  \t k \t=  \t v w \t \n") << "S"
                                                      << "k"
                                                      << "v w";
+        QTest::newRow("blanks-around-asked-names") << basic << " Translations "
+                                                   << "  frmA.btnB.Caption "
+                                                   << "Weiter";
         QTest::newRow("blanks-around-section") << QByteArray("  [ S ]  \nk=v\n") << "S"
                                                << "k"
                                                << "v";
