@@ -5,6 +5,9 @@
 #include "camera/RegistryLayout.h"
 #include "camera/TCameraFlows.h"
 #include "camera/TWebCamera.h"
+#include "dialogs/fTipsForm.h"
+#include "dialogs/fmAbout.h"
+#include "lang/ApplyLanguage.h"
 #include "lang/Lang.h"
 #include "options/ERegistryError.h"
 #include "options/fOptionsNew.h"
@@ -584,8 +587,16 @@ void TfrmVrelWebCamMain::mnuLoadFavoritesClick()
 // The windows these open arrive with their own features; until then they open nothing.
 void TfrmVrelWebCamMain::actOrgFavoritesExecute() {}
 void TfrmVrelWebCamMain::mnuOptionsClick() {}
-void TfrmVrelWebCamMain::mnuAboutClick() {}
-void TfrmVrelWebCamMain::mnuTipsClick() {}
+
+void TfrmVrelWebCamMain::mnuAboutClick()
+{
+    TAboutForm::Execute(*this, this);
+}
+
+void TfrmVrelWebCamMain::mnuTipsClick()
+{
+    TfrmTipsForm::Execute(*this, this);
+}
 
 bool TfrmVrelWebCamMain::RunCatalogUpdate(bool automatic)
 {

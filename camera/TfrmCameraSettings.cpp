@@ -1,6 +1,7 @@
 #include "camera/TfrmCameraSettings.h"
 
 #include "camera/TSpinEdit.h"
+#include "lang/Lang.h"
 #include "platform/TUserPrompt.h"
 
 #include <QCheckBox>
@@ -128,6 +129,8 @@ TfrmCameraSettings::TfrmCameraSettings(QWidget* owner)
     btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setGeometry(338, 214, 75, 25);
+
+    lngLanguage = new TLanguage(this);
 
     setTabOrder(edtURL, edtDescr);
     setTabOrder(edtDescr, edtPeriod);

@@ -7,6 +7,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class TLanguage;
 class TSpinEdit;
 
 // "Web Camera Settings": the one dialog in which a camera's settings are entered or changed.
@@ -47,6 +48,9 @@ public:
     QCheckBox* chkAdd = nullptr;
     QPushButton* btnOk = nullptr;
     QPushButton* btnCancel = nullptr;
+    // Lists no property paths: the texts stay those above; a re-applied language only sets
+    // the character set on the controls.
+    TLanguage* lngLanguage = nullptr;
 
     void FormShow();
     void chkAddClick();

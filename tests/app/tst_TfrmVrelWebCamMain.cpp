@@ -3,6 +3,8 @@
 #include "camera/RegistryLayout.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
+#include "dialogs/fTipsForm.h"
+#include "lang/Lang.h"
 #include "options/fOptionsNew.h"
 #include "platform/TRegistry.h"
 #include "platform/TRegistryStore.h"
@@ -86,6 +88,8 @@ private Q_SLOTS:
         m_prompts.clear();
         ProgramOptions = TProgramOptions();
         ProgramOptions.LoadOptions();
+        // The tip of the day waits for the user; the tests that want it switch it on.
+        ProgramOptions.ShowTipsOnStartup = false;
     }
     void cleanup()
     {
@@ -321,16 +325,52 @@ private Q_SLOTS:
         QCOMPARE(m_prompts.size(), 1);
     }
 
+    // Re-applying the language (after the options window) reloads the messages and reaches
+    // every open dialog.
+    void reapplyLanguageReachesTheOpenDialogs()
+    {
+        const QStringList before{vchAbout, vchOptions, vchClearPersonalSettings};
+        const auto restore = qScopeGuard([before] {
+            SetProgramFilePath(QString());
+            vchAbout = before.at(0);
+            vchOptions = before.at(1);
+            vchClearPersonalSettings = before.at(2);
+        });
+        QFile file(m_dir.filePath("prog.DE"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Messages]\r\nvchOptions=Optionen\r\n[Translations]\r\n"
+                   "frmTipsForm.btnClose.Caption=&Schlie\xDF"
+                   "en\r\n");
+        file.close();
+        SetProgramFilePath(m_dir.filePath("prog"));
+        ProgramOptions.Language = "Deutsch";
+        TfrmVrelWebCamMain form{TCommandLine("-start")};
+        TfrmTipsForm tips(&form);
+        form.RegisterDialog(&tips);
+        form.ReapplyLanguage();
+        QCOMPARE(tips.btnClose->text(), QString::fromUtf8("&Schließen"));
+        QCOMPARE(MessageText("vchOptions"), QString("Optionen"));
+        form.UnregisterDialog(&tips);
+    }
+
     void languageSwitchStoresTheNameAndEnds_data()
     {
         QTest::addColumn<QString>("argument");
-        QTest::newRow("lower") << "-lang:en";
-        QTest::newRow("inside") << "X-LANG:EN";
-        QTest::newRow("unknown-code") << "-LANG";
+        QTest::addColumn<QString>("name");
+        QTest::newRow("lower") << "-lang:en"
+                               << "Engish";
+        QTest::newRow("inside") << "X-LANG:EN"
+                                << "Engish";
+        QTest::newRow("unknown-code") << "-LANG"
+                                      << "Engish";
+        QTest::newRow("german") << "-LANG:DE"
+                                << "Deutsch";
+        QTest::newRow("russian-lower") << "-lang:ru" << QString::fromUtf8("Русский");
     }
     void languageSwitchStoresTheNameAndEnds()
     {
         QFETCH(QString, argument);
+        QFETCH(QString, name);
         addFavorite("Alpha", 1);
         TfrmVrelWebCamMain form{TCommandLine(argument)};
         form.FormCreate();
@@ -338,7 +378,7 @@ private Q_SLOTS:
         QVERIFY(form.CameraWindows().isEmpty());
         TRegistryStore::closeAll();
         QCOMPARE(TRegKey::open(TRegRoot::CurrentUser, RegistryLayout::ProgramKey).readString("Language"),
-                 std::optional<QString>("Engish"));
+                 std::optional<QString>(name));
     }
 
     void languageSwitchOnAnUnwritableStoreSaysSo()
@@ -369,6 +409,11 @@ private Q_SLOTS:
         TfrmVrelWebCamMain form{TCommandLine()};
         auto* poll = new QTimer(&form);
         connect(poll, &QTimer::timeout, &form, [&] {
+            // The tip of the day comes first; closing it lets the start-up go on.
+            if (auto* tips = qobject_cast<TfrmTipsForm*>(QApplication::activeModalWidget())) {
+                QTest::mouseClick(tips->btnClose, Qt::LeftButton);
+                return;
+            }
             auto* dialog = qobject_cast<TfrmCameraSettings*>(QApplication::activeModalWidget());
             if (!dialog)
                 return;
@@ -384,10 +429,11 @@ private Q_SLOTS:
         QVERIFY(detached);
         QCOMPARE(trace.events({"step", "dialog-open", "dialog-close", "camera-open"}),
                  (QStringList{"step hide-taskbar-button", "step create-lists", "step apply-language",
-                              "step activate-tray-icon", "step tip-of-the-day", "step options-window",
-                              "step add-camera", "dialog-open frmCameraSettings",
-                              "dialog-close frmCameraSettings 2", "step catalog-update", "step rebuild-menus",
-                              "step open-startup-cameras", "camera-open Alpha"}));
+                              "step activate-tray-icon", "step tip-of-the-day", "dialog-open frmTipsForm",
+                              "dialog-close frmTipsForm 2", "step options-window", "step add-camera",
+                              "dialog-open frmCameraSettings", "dialog-close frmCameraSettings 2",
+                              "step catalog-update", "step rebuild-menus", "step open-startup-cameras",
+                              "camera-open Alpha"}));
         QCOMPARE(cameraNames(form), QStringList{"Alpha"});
     }
 

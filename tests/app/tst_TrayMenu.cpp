@@ -3,7 +3,8 @@
 #include "camera/RegistryLayout.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
-#include "tests/support/WhenModalShows.h"
+#include "dialogs/fTipsForm.h"
+#include "dialogs/fmAbout.h"
 #include "options/fOptionsNew.h"
 #include "platform/TRegistry.h"
 #include "platform/TRegistryStore.h"
@@ -27,6 +28,7 @@
 #include <memory>
 
 #include "tests/app/TTraceCapture.h"
+#include "tests/support/WhenModalShows.h"
 
 namespace {
 
@@ -366,6 +368,51 @@ private Q_SLOTS:
         QCOMPARE(trace.events({"menu-item", "dialog-open", "dialog-close", "camera-open"}),
                  (QStringList{"menu-item " + name, "dialog-open frmCameraSettings", "camera-open Garden",
                               "dialog-close frmCameraSettings accepted"}));
+    }
+
+    // "Show Tip of the Day", "About..." and a second start's request for the about box open
+    // their windows through the dialog protocol: the tray menu is detached while they are open.
+    void tipsAndAboutOpenTheirWindows_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QStringList>("events");
+        QTest::newRow("mnuTips") << "mnuTips"
+                                 << "frmTipsForm"
+                                 << QStringList{"menu-item mnuTips", "dialog-open frmTipsForm",
+                                                "dialog-close frmTipsForm 2"};
+        QTest::newRow("mnuAbout") << "mnuAbout"
+                                  << "AboutForm"
+                                  << QStringList{"menu-item mnuAbout", "dialog-open AboutForm",
+                                                 "dialog-close AboutForm accepted"};
+        QTest::newRow("second-start")
+            << "WM_SHOWABOUT"
+            << "AboutForm" << QStringList{"dialog-open AboutForm", "dialog-close AboutForm accepted"};
+    }
+    void tipsAndAboutOpenTheirWindows()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, window);
+        QFETCH(QStringList, events);
+        TfrmVrelWebCamMain form{TCommandLine("-start")};
+        TTraceCapture trace;
+        QStringList listedWhileOpen;
+        QMenu* menuWhileOpen = form.PopupMenu1;
+        whenModalShows<QDialog>([&](QDialog* d) {
+            for (const QWidget* dialog : form.DialogList())
+                listedWhileOpen.append(dialog->objectName());
+            menuWhileOpen = form.tiMain->PopupMenu();
+            QTest::keyClick(d, Qt::Key_Escape);
+        });
+        if (how == "WM_SHOWABOUT")
+            form.HandleInstanceMessage(TInstanceMessage::ShowAbout);
+        else
+            item(form, how)->trigger();
+        QCOMPARE(listedWhileOpen, QStringList{window});
+        QCOMPARE(menuWhileOpen, nullptr);
+        QCOMPARE(form.tiMain->PopupMenu(), form.PopupMenu1);
+        QVERIFY(form.DialogList().isEmpty());
+        QCOMPARE(trace.events({"menu-item", "dialog-open", "dialog-close"}), events);
     }
 
     void leftClickRaisesTheCameraWindowsInOrder()

@@ -271,7 +271,9 @@ void tst_desktop::initTestCase()
     // Two favourites that open at start-up (Summit stays on top) and one that does not.
     const QString key = QStringLiteral(
         "[HKEY_CURRENT_USER\\SOFTWARE\\Vrel Kestro Software\\Vrel Kestro Web Camera\\My Favorites\\%1]\n");
-    QString reg = "REGEDIT4\n\n";
+    // No tip of the day: it would wait for the user before the cameras open.
+    QString reg = "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Vrel Kestro Software\\Vrel Kestro Web Camera]\n"
+                  "\"ShowTipsOnStartup\"=dword:00000000\n\n";
     const auto favourite = [&](const QString& name, const QString& url, int startup, int onTop, int left) {
         reg += key.arg(name) + QStringLiteral("\"URL\"=\"%1\"\n").arg(url) +
                QStringLiteral("\"UpdateInterval\"=dword:00000000\n\"Scale\"=dword:00000064\n") +

@@ -95,10 +95,10 @@ void tst_run::withoutADesktopRunsOnAVirtualOne()
         output += QString::fromUtf8(run.readAll());
         return output.contains(text);
     };
-    // Started without an argument, the program asks for a camera at once.
+    // Started on a new store, the program opens with the tip of the day.
     QTRY_VERIFY_WITH_TIMEOUT(
-        said("vrel-trace: dialog-open frmCameraSettings") || run.state() == QProcess::NotRunning, WaitMs);
-    QVERIFY2(said("vrel-trace: dialog-open frmCameraSettings"), qPrintable(output));
+        said("vrel-trace: dialog-open frmTipsForm") || run.state() == QProcess::NotRunning, WaitMs);
+    QVERIFY2(said("vrel-trace: dialog-open frmTipsForm"), qPrintable(output));
     QVERIFY2(said("run: a screenshot of that display is written to " + shot + " every 3 seconds"),
              qPrintable(output));
     QVERIFY(said("vrel-trace: step activate-tray-icon"));

@@ -161,6 +161,8 @@ private Q_SLOTS:
         m_env.insert("VREL_USER_REGISTRY", path("user.db"));
         m_env.insert("VREL_MACHINE_REGISTRY", path("machine.db"));
         m_env.insert("VREL_WEB_HOST", "127.0.0.1:1");
+        // The tip of the day waits for the user; the tests that want it switch it on.
+        setOption("ShowTipsOnStartup", 0);
     }
     void cleanup()
     {
@@ -171,7 +173,7 @@ private Q_SLOTS:
     void firstCopyFollowsItsSwitch_data()
     {
         QTest::addColumn<QString>("argument");
-        QTest::addColumn<bool>("tipsAndUpdates");
+        QTest::addColumn<bool>("updates");
         QTest::addColumn<QString>("answer");
         QTest::addColumn<QStringList>("course");
         const QStringList stoppedByQuitRequest{"message WM_QUITREQUEST", Question, "step form-close",
@@ -179,8 +181,8 @@ private Q_SLOTS:
         // The "Add new camera" dialog waits for the user; the quit request cancels it and ends
         // the program before the rest of the start-up (tst_TfrmVrelWebCamMain follows it further).
         QTest::newRow("none") << QString() << true << "no"
-                              << startupCourse(QStringList{"step activate-tray-icon", "step tip-of-the-day",
-                                                           "step options-window", "step add-camera"} +
+                              << startupCourse(QStringList{"step activate-tray-icon", "step options-window",
+                                                           "step add-camera"} +
                                                stoppedByQuitRequest);
         QTest::newRow("autostart-start-quiet")
             << "-start" << false << "no"
@@ -189,14 +191,14 @@ private Q_SLOTS:
                              stoppedByQuitRequest);
         QTest::newRow("unknown-switch")
             << "--bogus" << true << "no"
-            << startupCourse(QStringList{"step activate-tray-icon", "step tip-of-the-day",
-                                         "step catalog-update", "step rebuild-menus",
-                                         "step open-startup-cameras", "step event-loop"} +
+            << startupCourse(QStringList{"step activate-tray-icon", "step catalog-update",
+                                         "step rebuild-menus", "step open-startup-cameras",
+                                         "step event-loop"} +
                              stoppedByQuitRequest);
         QTest::newRow("startoptions-mixed-case")
             << "-StartOptions" << true << QString()
-            << startupCourse({"step activate-tray-icon", "step tip-of-the-day", "step catalog-update",
-                              "step rebuild-menus", "step open-startup-cameras", "step exit"});
+            << startupCourse({"step activate-tray-icon", "step catalog-update", "step rebuild-menus",
+                              "step open-startup-cameras", "step exit"});
         QTest::newRow("lang-lower-case")
             << "-lang:en" << true << QString()
             << startupCourse({"step set-language EN Engish", "step form-close", "step exit"});
@@ -208,18 +210,17 @@ private Q_SLOTS:
             << startupCourse({"step set-language -L Engish", "step form-close", "step exit"});
         QTest::newRow("quit-lower-case")
             << "-quit" << true << "no"
-            << startupCourse({"step activate-tray-icon", "step tip-of-the-day", "step catalog-update",
-                              "step rebuild-menus", "step open-startup-cameras", "step quit-request",
-                              Question, "step form-close", "step exit"});
+            << startupCourse({"step activate-tray-icon", "step catalog-update", "step rebuild-menus",
+                              "step open-startup-cameras", "step quit-request", Question, "step form-close",
+                              "step exit"});
     }
     void firstCopyFollowsItsSwitch()
     {
         QFETCH(QString, argument);
-        QFETCH(bool, tipsAndUpdates);
+        QFETCH(bool, updates);
         QFETCH(QString, answer);
         QFETCH(QStringList, course);
-        setOption("ShowTipsOnStartup", tipsAndUpdates ? 1 : 0);
-        setOption("CheckForUpdatesOnStartup", tipsAndUpdates ? 1 : 0);
+        setOption("CheckForUpdatesOnStartup", updates ? 1 : 0);
 
         TCopy first(m_env, argument, answer);
         if (course.contains("step event-loop")) {
@@ -282,7 +283,7 @@ private Q_SLOTS:
     // wait would end before the question was ever asked.
     void quitFromSecondCopyWaitsForTheAnswer()
     {
-        setOption("ShowTipsOnStartup", 1);
+        setOption("LastUpdateSize", 7);
         useStores();
         QVERIFY(TRegKey::create(TRegRoot::CurrentUser, RegistryLayout::MyFavoritesKey + "\\Alpha")
                     .writeString("URL", ""));
@@ -304,9 +305,25 @@ private Q_SLOTS:
         const QStringList course = first.course();
         QCOMPARE(course.mid(course.indexOf("message WM_QUITREQUEST")),
                  (QStringList{"message WM_QUITREQUEST", Question, "step form-close", "step exit"}));
-        QVERIFY(!option("ShowTipsOnStartup"));
+        QVERIFY(!option("LastUpdateSize"));
         useStores();
         QVERIFY(TRegKey::exists(TRegRoot::CurrentUser, RegistryLayout::MyFavoritesKey + "\\Alpha"));
+    }
+
+    // With ShowTipsOnStartup the start-up waits in the tip of the day. A quit request closes
+    // it; the window's check box is stored all the same, and the start-up goes no further.
+    void tipOfTheDayWaitsAtStartup()
+    {
+        setOption("ShowTipsOnStartup", 1);
+        TCopy first(m_env, "-start", "no");
+        QVERIFY2(first.waitForLine("dialog-open frmTipsForm"), qPrintable(first.output()));
+        stop(first);
+        QCOMPARE(first.course(),
+                 startupCourse({"step activate-tray-icon", "step tip-of-the-day", "message WM_QUITREQUEST",
+                                Question, "step form-close", "step exit"}));
+        QVERIFY(first.lines().contains("dialog-close frmTipsForm rejected"));
+        QCOMPARE(option("ShowTipsOnStartup")->Data, QByteArray("\x01\0\0\0", 4));
+        QVERIFY2(option("Language"), "closing the tip of the day saves the options");
     }
 
     void simultaneousStartsMakeOneFirstCopy()
@@ -383,7 +400,8 @@ private Q_SLOTS:
         env.insert("XDG_CONFIG_HOME", path("blocker/config"));
         env.remove("VREL_USER_REGISTRY");
         TCopy first(env, "-start", "no");
-        QVERIFY2(first.waitForLine("step event-loop"), qPrintable(first.output()));
+        // The defaults show the tip of the day, which waits for the user.
+        QVERIFY2(first.waitForLine("dialog-open frmTipsForm"), qPrintable(first.output()));
         const QStringList said = first.lines().filter("starting with the default options");
         QCOMPARE(said.size(), 1);
         QVERIFY(said.first().startsWith("vrel-web-camera: the settings store " + path("blocker/config")));
