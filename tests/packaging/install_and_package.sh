@@ -19,7 +19,7 @@ start_installed() {
                XDG_RUNTIME_DIR="$home/runtime" TMPDIR="$home/tmp" VREL_USER_REGISTRY="$home/user.db"
                VREL_MACHINE_REGISTRY="$home/machine.db" VREL_TRACE=1 QT_QPA_PLATFORM=offscreen
                VREL_WEB_HOST=127.0.0.1:1 VREL_SHELL_OPEN=off)
-    printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Vrel Kestro Software\\Vrel Kestro Web Camera]\n"StartOnStartup"=dword:00000001\n' \
+    printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Vrel Kestro Software\\Vrel Kestro Web Camera]\n"StartOnStartup"=dword:00000001\n"ShowTipsOnStartup"=dword:00000000\n' \
         > "$home/options.reg"
     "${env[@]}" "$root/usr/bin/vrel-regedit" import "$home/options.reg" || fail "$2: the installed vrel-regedit failed"
     "${env[@]}" timeout 60 "$root/usr/bin/vrel-web-camera" -startoptions > "$home/out.txt" 2>&1 \
@@ -35,6 +35,7 @@ check_tree() {
     local root=$1
     for f in usr/bin/vrel-web-camera usr/bin/vrel-regedit usr/lib/vrel-web-camera/vrel-web-camera \
              usr/lib/vrel-web-camera/vrel-regedit usr/lib/vrel-web-camera/Readme.txt \
+             usr/lib/vrel-web-camera/vrel-web-camera.EN usr/lib/vrel-web-camera/TIPS.EN \
              usr/share/applications/vrel-web-camera.desktop \
              usr/share/metainfo/example.vrelkestro.VrelWebCamera.metainfo.xml \
              usr/share/icons/hicolor/scalable/apps/vrel-web-camera.svg \
