@@ -5,6 +5,7 @@
 #include "camera/RegistryLayout.h"
 #include "camera/TCameraFlows.h"
 #include "camera/TWebCamera.h"
+#include "catalog/TRegistryMenus.h"
 #include "lang/Lang.h"
 #include "options/ERegistryError.h"
 #include "options/fOptionsNew.h"
@@ -579,9 +580,31 @@ bool TfrmVrelWebCamMain::RunCatalogUpdate(bool automatic)
     return false;
 }
 
-// The registry-tree entries of the two sub-menus come with the catalog menus.
-void TfrmVrelWebCamMain::BuildFavoritesMenu() {}
-void TfrmVrelWebCamMain::RebuildMenus() {}
+void TfrmVrelWebCamMain::BuildCatalogMenu()
+{
+    TRegistryMenus::BuildRegistryMenu(
+        TRegRoot::LocalMachine, RegistryLayout::CatalogKey,
+        qobject_cast<TBcBarPopupMenu*>(mnuWebCameraCatalog->menu()), [this](QAction* item) {
+            runAction([this, item] {
+                TCameraFlows::CatalogClick(*this, this, item, mnuWebCameraCatalog,
+                                           TRegistryMenus::MenuItemKeyPath(item));
+            });
+        });
+}
+
+void TfrmVrelWebCamMain::BuildFavoritesMenu()
+{
+    TRegistryMenus::BuildRegistryMenu(
+        TRegRoot::CurrentUser, RegistryLayout::MyFavoritesKey,
+        qobject_cast<TBcBarPopupMenu*>(mnuMyFavorites->menu()),
+        [this](QAction* item) { runAction([this, item] { TCameraFlows::MyFavoritesClick(*this, item); }); });
+}
+
+void TfrmVrelWebCamMain::RebuildMenus()
+{
+    BuildCatalogMenu();
+    BuildFavoritesMenu();
+}
 
 void TfrmVrelWebCamMain::ActivateTrayIcon()
 {
