@@ -6,6 +6,7 @@
 #include "camera/TCameraFlows.h"
 #include "camera/TWebCamera.h"
 #include "catalog/TRegistryMenus.h"
+#include "catalog/fUpdate.h"
 #include "lang/Lang.h"
 #include "options/ERegistryError.h"
 #include "options/fOptionsNew.h"
@@ -565,7 +566,8 @@ void TfrmVrelWebCamMain::actAddCameraExecute()
 
 void TfrmVrelWebCamMain::mnuLoadFavoritesClick()
 {
-    RunCatalogUpdate(false);
+    if (RunCatalogUpdate(false))
+        RebuildMenus();
 }
 
 // The windows these open arrive with their own features; until then they open nothing.
@@ -576,8 +578,20 @@ void TfrmVrelWebCamMain::mnuTipsClick() {}
 
 bool TfrmVrelWebCamMain::RunCatalogUpdate(bool automatic)
 {
-    Q_UNUSED(automatic);
-    return false;
+    QPointer<TfrmUpdateFavorites> window = new TfrmUpdateFavorites(this);
+    window->FAutoUpdate = automatic;
+    QWidget* const registered = window;
+    CancelOpenDialogs();
+    RegisterDialog(registered);
+    const int result = window->exec();
+    UnregisterDialog(registered);
+    const bool imported = window && result == QDialog::Accepted;
+    if (imported) {
+        ProgramOptions.SetLastUpdateSize(window->FNewSize);
+        ProgramOptions.SaveOptions();
+    }
+    delete window;
+    return imported;
 }
 
 void TfrmVrelWebCamMain::BuildCatalogMenu()

@@ -3,6 +3,7 @@
 #include "camera/RegistryLayout.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
+#include "catalog/fUpdate.h"
 #include "options/fOptionsNew.h"
 #include "platform/TRegistry.h"
 #include "platform/TRegistryStore.h"
@@ -363,6 +364,15 @@ private Q_SLOTS:
         addFavorite("Alpha", 1);
         ProgramOptions.ShowTipsOnStartup = true;
         ProgramOptions.CheckForUpdatesOnStartup = true;
+        // The catalog check finds nobody listening on loopback, quickly.
+        qputenv("VREL_WEB_HOST", "127.0.0.1:1");
+        const auto restore = qScopeGuard([] {
+            qunsetenv("VREL_WEB_HOST");
+            TfrmUpdateFavorites::StartDelayMs = 1500;
+            TfrmUpdateFavorites::PauseMs = 3000;
+        });
+        TfrmUpdateFavorites::StartDelayMs = 10;
+        TfrmUpdateFavorites::PauseMs = 10;
         bool detached = false;
         TfrmVrelWebCamMain form{TCommandLine()};
         auto* poll = new QTimer(&form);
@@ -384,8 +394,9 @@ private Q_SLOTS:
                  (QStringList{"step hide-taskbar-button", "step create-lists", "step apply-language",
                               "step activate-tray-icon", "step tip-of-the-day", "step options-window",
                               "step add-camera", "dialog-open frmCameraSettings",
-                              "dialog-close frmCameraSettings 2", "step catalog-update", "step rebuild-menus",
-                              "step open-startup-cameras", "camera-open Alpha"}));
+                              "dialog-close frmCameraSettings 2", "step catalog-update",
+                              "dialog-open frmUpdateFavorites", "dialog-close frmUpdateFavorites rejected",
+                              "step rebuild-menus", "step open-startup-cameras", "camera-open Alpha"}));
         QCOMPARE(cameraNames(form), QStringList{"Alpha"});
     }
 
