@@ -13,6 +13,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProcess>
 #include <QProgressBar>
@@ -138,6 +139,17 @@ void TfrmUpdateFavorites::showEvent(QShowEvent* event)
         m_shown = true;
         FormShow();
     }
+}
+
+void TfrmUpdateFavorites::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        if (btnCancel->isEnabled())
+            btnCancel->click();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TfrmUpdateFavorites::FormShow()

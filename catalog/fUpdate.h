@@ -58,6 +58,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Escape presses Cancel, as the window's cancel button.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void SetStatus(const QString& text);

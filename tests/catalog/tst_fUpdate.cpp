@@ -318,6 +318,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("how");
         QTest::newRow("cancel-button") << "cancel";
+        QTest::newRow("escape-key") << "escape";
         QTest::newRow("close-box") << "close";
         QTest::newRow("dialogs-cancelled") << "done";
     }
@@ -338,14 +339,17 @@ private Q_SLOTS:
         QCOMPARE(window.ProgressBar1->value(), 50);
         if (how == "cancel")
             window.btnCancel->click();
+        else if (how == "escape")
+            QTest::keyClick(&window, Qt::Key_Escape);
         else if (how == "close")
             window.close();
         else
             window.done(QDialog::Rejected);
         QVERIFY(finished.count() == 1 || finished.wait(10000));
         QCOMPARE(finished.first().first().toInt(), int(QDialog::Rejected));
+        const bool cancelled = how == "cancel" || how == "escape";
         QCOMPARE(status(window),
-                 how == "cancel" ? QString("Status: Aborting Download...") : QString("Status: 50%"));
+                 cancelled ? QString("Status: Aborting Download...") : QString("Status: 50%"));
         QVERIFY(server.waitForIdle());
         QVERIFY(!window.HTTPGet->OnProgress && !window.HTTPGet->OnDoneFile && !window.HTTPGet->OnError);
         QVERIFY(!catalogImported());
