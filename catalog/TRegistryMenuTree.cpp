@@ -19,67 +19,48 @@ QString TRegistryMenuTree::CollapseBackslashes(QString s)
 qint64 TRegistryMenuTree::OpenKey(const QString& keyPath)
 {
     // The store ignores empty segments, so a trailing backslash names the same key.
-    QString path = keyPath;
-    while (path.endsWith(QLatin1Char('\\')))
-        path.chop(1);
-    while (path.startsWith(QLatin1Char('\\')))
-        path.remove(0, 1);
-    const QString fold = path.toUpper();
-    const auto known = m_keys.constFind(fold);
-    if (known != m_keys.constEnd())
-        return *known;
-
-    TRegistryStore& store = TRegistryStore::of(m_root);
-    qint64 id = 0;
-    const int cut = path.lastIndexOf(QLatin1Char('\\'));
-    if (path.isEmpty()) {
-        id = store.findKey({});
-    } else if (cut < 0) {
-        id = store.findChild(TRegistryStore::RootKey, path);
-    } else {
-        const qint64 parent = OpenKey(path.left(cut));
-        id = parent ? store.findChild(parent, path.mid(cut + 1)) : 0;
-    }
-    m_keys.insert(fold, id);
-    return id;
+    return TRegistryStore::of(m_root).findKey(TRegistryStore::splitPath(keyPath));
 }
 
 bool TRegistryMenuTree::KeyValueExists(const QString& keyPath, const QString& name)
 {
-    const qint64 key = OpenKey(keyPath);
-    return key != 0 && TRegistryStore::of(m_root).value(key, name).has_value();
+    return HasValue(OpenKey(keyPath), name);
 }
 
 std::vector<TRegistryMenuNode> TRegistryMenuTree::Build()
 {
     // Nothing is kept between builds: the store may have changed since the last one.
-    m_keys.clear();
     std::vector<TRegistryMenuNode> items;
     AddKeyItems(items, QString());
-    m_keys.clear();
     return items;
 }
 
 void TRegistryMenuTree::AddKeyItems(std::vector<TRegistryMenuNode>& parent, const QString& folderPath)
 {
     const qint64 key = OpenKey(CollapseBackslashes(m_base + Backslash + folderPath));
-    if (key == 0)
-        return;
-    const QStringList names = TRegistryStore::of(m_root).childNames(key);
-    parent.reserve(parent.size() + static_cast<size_t>(names.size()));
-    for (const QString& name : names) {
-        const QString keyPath = CollapseBackslashes(m_base + Backslash + folderPath + Backslash + name);
-        if (KeyValueExists(keyPath, QStringLiteral("URL"))) {
-            NewKeyItem(parent, folderPath, name, true);
+    if (key != 0)
+        AddKeyItems(parent, key);
+}
+
+// The key path of every sub-key is base + "\\" + folder path + "\\" + name, so the sub-keys and
+// their "URL" and "Opened" values are read from the folder's key at once: one query per folder.
+void TRegistryMenuTree::AddKeyItems(std::vector<TRegistryMenuNode>& parent, qint64 folderKey)
+{
+    const QVector<TRegistryStore::TChild> children = TRegistryStore::of(m_root).childrenWithValues(
+        folderKey, QStringLiteral("URL"), QStringLiteral("Opened"));
+    parent.reserve(parent.size() + static_cast<size_t>(children.size()));
+    for (const TRegistryStore::TChild& child : children) {
+        if (child.HasA) {
+            NewKeyItem(parent, child.Name, true, child.HasB);
             continue;
         }
-        TRegistryMenuNode& folder = NewKeyItem(parent, folderPath, name, false);
-        AddKeyItems(folder.Children, CollapseBackslashes(folderPath + Backslash + name));
+        TRegistryMenuNode& folder = NewKeyItem(parent, child.Name, false, child.HasB);
+        AddKeyItems(folder.Children, child.Id);
         if (!folder.Children.empty()) {
             folder.ImageIndex = NoImage;
-            for (const TRegistryMenuNode& child : folder.Children) {
-                if (child.ImageIndex >= 0) {
-                    folder.ImageIndex = child.ImageIndex;
+            for (const TRegistryMenuNode& item : folder.Children) {
+                if (item.ImageIndex >= 0) {
+                    folder.ImageIndex = item.ImageIndex;
                     break;
                 }
             }
@@ -87,14 +68,18 @@ void TRegistryMenuTree::AddKeyItems(std::vector<TRegistryMenuNode>& parent, cons
     }
 }
 
-TRegistryMenuNode& TRegistryMenuTree::NewKeyItem(std::vector<TRegistryMenuNode>& parent,
-                                                 const QString& folderPath, const QString& name, bool camera)
+bool TRegistryMenuTree::HasValue(qint64 key, const QString& name)
+{
+    return key != 0 && TRegistryStore::of(m_root).value(key, name).has_value();
+}
+
+TRegistryMenuNode& TRegistryMenuTree::NewKeyItem(std::vector<TRegistryMenuNode>& parent, const QString& name,
+                                                 bool camera, bool opened)
 {
     TRegistryMenuNode node;
     node.Caption = name;
     node.Camera = camera;
-    const QString keyPath = CollapseBackslashes(m_base + Backslash + folderPath + Backslash + name);
-    node.ImageIndex = KeyValueExists(keyPath, QStringLiteral("Opened")) ? NoImage : NewMarkerImage;
+    node.ImageIndex = opened ? NoImage : NewMarkerImage;
     parent.push_back(std::move(node));
     return parent.back();
 }

@@ -2,7 +2,6 @@
 
 #include "platform/TRegistry.h"
 
-#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -43,13 +42,14 @@ public:
 
 private:
     void AddKeyItems(std::vector<TRegistryMenuNode>& parent, const QString& folderPath);
-    TRegistryMenuNode& NewKeyItem(std::vector<TRegistryMenuNode>& parent, const QString& folderPath,
-                                  const QString& name, bool camera);
-    // Key id of a path below the root, 0 when it does not exist. Paths of one build are
-    // remembered, so a key is looked up from its already found parent by one query.
+    void AddKeyItems(std::vector<TRegistryMenuNode>& parent, qint64 folderKey);
+    // opened: the key holds an "Opened" value, so the item carries no marker.
+    TRegistryMenuNode& NewKeyItem(std::vector<TRegistryMenuNode>& parent, const QString& name, bool camera,
+                                  bool opened);
+    bool HasValue(qint64 key, const QString& name);
+    // Key id of a path below the root, 0 when it does not exist.
     qint64 OpenKey(const QString& keyPath);
 
     TRegRoot m_root;
     QString m_base;
-    QHash<QString, qint64> m_keys;
 };

@@ -107,6 +107,9 @@ private Q_SLOTS:
             << catalog("[\\Cam]\r\n\"URL\"=\"a\"\r\n\"Opened\"=\"no\"\r\n") << "Cam*";
         QTest::newRow("url-of-any-type-makes-a-camera")
             << catalog("[\\Cam]\r\n\"URL\"=dword:00000001\r\n") << "Cam*+";
+        QTest::newRow("names-in-other-letter-case")
+            << catalog("[\\Cam]\r\n\"url\"=\"a\"\r\n\"OPENED\"=dword:1\r\n[\\Cam2]\r\n\"uRl\"=\"b\"\r\n")
+            << "Cam* Cam2*+";
         QTest::newRow("empty-url-makes-a-camera") << catalog("[\\Cam]\r\n\"URL\"=\"\"\r\n") << "Cam*+";
         QTest::newRow("folder-with-one-new-camera")
             << catalog("[\\F\\A]\r\n\"URL\"=\"a\"\r\n\"Opened\"=dword:1\r\n"
