@@ -1,8 +1,10 @@
 #include "catalog/TRegistryMenus.h"
 
+#include "platform/TTrace.h"
 #include "widgets/BarMenus.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QMenu>
 
 #include <memory>
@@ -46,6 +48,44 @@ QString literalText(const QString& keyName)
     return text.replace(QLatin1Char('&'), QLatin1String("&&"));
 }
 
+// Traces "submenu-open <x>,<y> <w>x<h> <name>" when a registry-tree menu appears on screen: the
+// root menu by its object name, a folder by its key path below the tree's base key.
+class TMenuTracer : public QObject
+{
+public:
+    using QObject::QObject;
+
+    static void Watch(QMenu* menu)
+    {
+        if (!TTrace::enabled() || menu->property("MenuTraced").toBool())
+            return;
+        menu->setProperty("MenuTraced", true);
+        menu->installEventFilter(new TMenuTracer(menu));
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* menu = qobject_cast<QMenu*>(watched);
+        if (menu && event->type() == QEvent::Show) {
+            const QAction* item = menu->menuAction();
+            QString name = menu->objectName();
+            if (Tag(item) == GeneratedTag) {
+                const QString parent = MenuItemKeyPath(item);
+                name = (parent.isEmpty() ? QString() : parent + QLatin1Char('\\')) + ItemCaption(item);
+            }
+            const QRect g = menu->geometry();
+            TTrace::write("submenu-open", QStringLiteral("%1,%2 %3x%4 %5")
+                                              .arg(g.x())
+                                              .arg(g.y())
+                                              .arg(g.width())
+                                              .arg(g.height())
+                                              .arg(name));
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 } // namespace
 
 int Tag(const QAction* item)
@@ -62,6 +102,7 @@ QString ItemCaption(const QAction* item)
 void BuildRegistryMenu(TRegRoot root, const QString& base, TBcBarPopupMenu* menu, TClickHandler handler)
 {
     ClearGeneratedItems(menu);
+    TMenuTracer::Watch(menu);
     TRegistryMenuTree tree(root, base);
     TMenuBuild build{std::make_shared<const std::vector<TRegistryMenuNode>>(tree.Build()),
                      std::move(handler)};
@@ -106,6 +147,7 @@ QAction* NewKeyItem(TBcBarPopupMenu* parent, const TRegistryMenuNode& node, cons
     markGenerated(sub->menuAction(), node.Caption, node.ImageIndex);
     // Made when first shown: a big catalog then costs only the items the user looks at.
     new TPendingFolder(sub, &node, build);
+    TMenuTracer::Watch(sub);
     QObject::connect(sub, &QMenu::aboutToShow, sub, [sub] { PopulateFolder(sub); });
     return sub->menuAction();
 }
