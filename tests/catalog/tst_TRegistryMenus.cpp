@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -306,6 +307,28 @@ private Q_SLOTS:
         QVERIFY(window && window->Camera());
         QCOMPARE(window->Camera()->Description, QString("R&D"));
         QCOMPARE(window->Camera()->URL, QString("127.0.0.1:9/x.jpg"));
+    }
+
+    // "Add new camera..." with "Add Web camera to Favorites" ticked: the favourites menu shows it
+    // at once, and a second rebuild does not add it twice.
+    void addedFavouriteShowsInTheMenu()
+    {
+        import("[~\\Harbour]\r\n\"URL\"=\"h\"\r\n");
+        TfrmVrelWebCamMain form{TCommandLine("-start")};
+        form.RebuildMenus();
+        whenModalShows<TfrmCameraSettings>([](TfrmCameraSettings* dialog) {
+            dialog->edtURL->setText(QStringLiteral("127.0.0.1:9/garden.jpg"));
+            dialog->edtDescr->setText(QStringLiteral("Garden"));
+            dialog->chkAdd->setChecked(true);
+            QTest::mouseClick(dialog->btnOk, Qt::LeftButton);
+        });
+        form.mnuAddNewFavorite->trigger();
+        const QStringList expected{"Organize My Favorites...", "Add new Favorite camera...", "-", "Garden",
+                                   "Harbour"};
+        QCOMPARE(captions(form.mnuMyFavorites->menu()), expected);
+        QCOMPARE(form.CameraWindows().size(), 1);
+        form.BuildFavoritesMenu();
+        QCOMPARE(captions(form.mnuMyFavorites->menu()), expected);
     }
 
     void catalogItemOpensItsCameraAndLosesItsMarkers()
