@@ -5,6 +5,8 @@
 #include "camera/RegistryLayout.h"
 #include "camera/TCameraFlows.h"
 #include "camera/TWebCamera.h"
+#include "catalog/TRegistryMenus.h"
+#include "catalog/fUpdate.h"
 #include "dialogs/fTipsForm.h"
 #include "dialogs/fmAbout.h"
 #include "lang/ApplyLanguage.h"
@@ -581,7 +583,8 @@ void TfrmVrelWebCamMain::actAddCameraExecute()
 
 void TfrmVrelWebCamMain::mnuLoadFavoritesClick()
 {
-    RunCatalogUpdate(false);
+    if (RunCatalogUpdate(false))
+        RebuildMenus();
 }
 
 // The windows these open arrive with their own features; until then they open nothing.
@@ -600,13 +603,47 @@ void TfrmVrelWebCamMain::mnuTipsClick()
 
 bool TfrmVrelWebCamMain::RunCatalogUpdate(bool automatic)
 {
-    Q_UNUSED(automatic);
-    return false;
+    QPointer<TfrmUpdateFavorites> window = new TfrmUpdateFavorites(this);
+    window->FAutoUpdate = automatic;
+    QWidget* const registered = window;
+    CancelOpenDialogs();
+    RegisterDialog(registered);
+    const int result = window->exec();
+    UnregisterDialog(registered);
+    const bool imported = window && result == QDialog::Accepted;
+    if (imported) {
+        ProgramOptions.SetLastUpdateSize(window->FNewSize);
+        ProgramOptions.SaveOptions();
+    }
+    delete window;
+    return imported;
 }
 
-// The registry-tree entries of the two sub-menus come with the catalog menus.
-void TfrmVrelWebCamMain::BuildFavoritesMenu() {}
-void TfrmVrelWebCamMain::RebuildMenus() {}
+void TfrmVrelWebCamMain::BuildCatalogMenu()
+{
+    TRegistryMenus::BuildRegistryMenu(
+        TRegRoot::LocalMachine, RegistryLayout::CatalogKey,
+        qobject_cast<TBcBarPopupMenu*>(mnuWebCameraCatalog->menu()), [this](QAction* item) {
+            runAction([this, item] {
+                TCameraFlows::CatalogClick(*this, this, item, mnuWebCameraCatalog,
+                                           TRegistryMenus::MenuItemKeyPath(item));
+            });
+        });
+}
+
+void TfrmVrelWebCamMain::BuildFavoritesMenu()
+{
+    TRegistryMenus::BuildRegistryMenu(
+        TRegRoot::CurrentUser, RegistryLayout::MyFavoritesKey,
+        qobject_cast<TBcBarPopupMenu*>(mnuMyFavorites->menu()),
+        [this](QAction* item) { runAction([this, item] { TCameraFlows::MyFavoritesClick(*this, item); }); });
+}
+
+void TfrmVrelWebCamMain::RebuildMenus()
+{
+    BuildCatalogMenu();
+    BuildFavoritesMenu();
+}
 
 void TfrmVrelWebCamMain::ActivateTrayIcon()
 {

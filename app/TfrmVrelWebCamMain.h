@@ -44,6 +44,8 @@ public:
     void UnregisterDialog(QWidget* dialog) override;
     void OpenCameraWindow(TWebCamera* camera) override;
     void RemoveCameraWindow(QWidget* window) override;
+    // The generated items of "&Web Camera Catalog" and "&My Favorites", read anew from the store.
+    void BuildCatalogMenu();
     void BuildFavoritesMenu() override;
     void RebuildMenus() override;
     void ReapplyLanguage() override;

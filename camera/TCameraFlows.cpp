@@ -4,6 +4,7 @@
 #include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
+#include "catalog/TRegistryMenus.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -106,7 +107,7 @@ void CatalogClick(TMainFormServices& mainForm, QWidget* owner, QAction* item, co
     mainForm.RegisterDialog(registered);
 
     auto camera = std::make_unique<TWebCamera>();
-    camera->SetDescription(item->text());
+    camera->SetDescription(TRegistryMenus::ItemCaption(item));
     camera->CatalogPath = keyPath;
     camera->LoadFromReg();
     // Counts as opened (and loses its marker) even when the user then cancels.
@@ -140,7 +141,7 @@ void CatalogClick(TMainFormServices& mainForm, QWidget* owner, QAction* item, co
 void MyFavoritesClick(TMainFormServices& mainForm, const QAction* item)
 {
     auto camera = std::make_unique<TWebCamera>();
-    camera->SetDescription(item->text());
+    camera->SetDescription(TRegistryMenus::ItemCaption(item));
     camera->LoadFromReg();
     mainForm.OpenCameraWindow(camera.release());
 }

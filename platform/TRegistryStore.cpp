@@ -613,6 +613,34 @@ QStringList TRegistryStore::childNames(qint64 key)
     return names;
 }
 
+QVector<TRegistryStore::TChild> TRegistryStore::childrenWithValues(qint64 key, const QString& valueA,
+                                                                   const QString& valueB)
+{
+    QVector<TChild> children;
+    if (!ensureOpen(false))
+        return children;
+    TStmt st(statement("SELECT k.id, k.name, "
+                       "EXISTS(SELECT 1 FROM vals v WHERE v.key = k.id AND v.fold = ?2), "
+                       "EXISTS(SELECT 1 FROM vals v WHERE v.key = k.id AND v.fold = ?3) "
+                       "FROM keys k WHERE k.parent = ?1 ORDER BY k.fold"));
+    if (!st)
+        return children;
+    sqlite3_bind_int64(st.get(), 1, key);
+    const QByteArray a = fold(valueA);
+    const QByteArray b = fold(valueB);
+    bindText(st.get(), 2, a);
+    bindText(st.get(), 3, b);
+    while (st.step() == SQLITE_ROW) {
+        TChild child;
+        child.Id = sqlite3_column_int64(st.get(), 0);
+        child.Name = columnText(st.get(), 1);
+        child.HasA = sqlite3_column_int(st.get(), 2) != 0;
+        child.HasB = sqlite3_column_int(st.get(), 3) != 0;
+        children.append(child);
+    }
+    return children;
+}
+
 int TRegistryStore::childCount(qint64 key)
 {
     if (!ensureOpen(false))

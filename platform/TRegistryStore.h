@@ -44,6 +44,16 @@ public:
     bool setValue(qint64 key, const QString& name, quint32 type, const QByteArray& data);
     bool deleteValue(qint64 key, const QString& name);
     QStringList childNames(qint64 key);
+    // The sub-keys in the order of childNames, each with whether it holds a value named valueA
+    // and one named valueB: one query for a whole folder of a menu tree.
+    struct TChild
+    {
+        qint64 Id = 0;
+        QString Name;
+        bool HasA = false;
+        bool HasB = false;
+    };
+    QVector<TChild> childrenWithValues(qint64 key, const QString& valueA, const QString& valueB);
     int childCount(qint64 key);
     QVector<TRegValue> values(qint64 key);
 

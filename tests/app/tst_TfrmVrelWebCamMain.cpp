@@ -3,6 +3,7 @@
 #include "camera/RegistryLayout.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
+#include "catalog/fUpdate.h"
 #include "dialogs/fTipsForm.h"
 #include "lang/Lang.h"
 #include "options/fOptionsNew.h"
@@ -405,6 +406,15 @@ private Q_SLOTS:
         addFavorite("Alpha", 1);
         ProgramOptions.ShowTipsOnStartup = true;
         ProgramOptions.CheckForUpdatesOnStartup = true;
+        // The catalog check finds nobody listening on loopback, quickly.
+        qputenv("VREL_WEB_HOST", "127.0.0.1:1");
+        const auto restore = qScopeGuard([] {
+            qunsetenv("VREL_WEB_HOST");
+            TfrmUpdateFavorites::StartDelayMs = 1500;
+            TfrmUpdateFavorites::PauseMs = 3000;
+        });
+        TfrmUpdateFavorites::StartDelayMs = 10;
+        TfrmUpdateFavorites::PauseMs = 10;
         bool detached = false;
         TfrmVrelWebCamMain form{TCommandLine()};
         auto* poll = new QTimer(&form);
@@ -432,8 +442,9 @@ private Q_SLOTS:
                               "step activate-tray-icon", "step tip-of-the-day", "dialog-open frmTipsForm",
                               "dialog-close frmTipsForm 2", "step options-window", "step add-camera",
                               "dialog-open frmCameraSettings", "dialog-close frmCameraSettings 2",
-                              "step catalog-update", "step rebuild-menus", "step open-startup-cameras",
-                              "camera-open Alpha"}));
+                              "step catalog-update", "dialog-open frmUpdateFavorites",
+                              "dialog-close frmUpdateFavorites rejected", "step rebuild-menus",
+                              "step open-startup-cameras", "camera-open Alpha"}));
         QCOMPARE(cameraNames(form), QStringList{"Alpha"});
     }
 

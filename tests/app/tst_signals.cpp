@@ -114,11 +114,13 @@ private Q_SLOTS:
         m_env.insert("VREL_WEB_HOST", "127.0.0.1:1");
         m_env.insert("no_proxy", "*");
         m_server.clearRoutes();
-        // The tip of the day would wait for the user before anything else happens.
+        // The tip of the day and the catalog update would run before anything else happens.
         TRegistryStore::closeAll();
         qputenv("VREL_USER_REGISTRY", path("user.db").toUtf8());
-        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, RegistryLayout::ProgramKey)
-                    .writeDword("ShowTipsOnStartup", 0));
+        TRegKey options = TRegKey::create(TRegRoot::CurrentUser, RegistryLayout::ProgramKey);
+        QVERIFY(options.writeDword("ShowTipsOnStartup", 0));
+        QVERIFY(options.writeDword("CheckForUpdatesOnStartup", 0));
+        options.close();
         TRegistryStore::closeAll();
     }
 

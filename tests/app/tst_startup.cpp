@@ -161,8 +161,10 @@ private Q_SLOTS:
         m_env.insert("VREL_USER_REGISTRY", path("user.db"));
         m_env.insert("VREL_MACHINE_REGISTRY", path("machine.db"));
         m_env.insert("VREL_WEB_HOST", "127.0.0.1:1");
-        // The tip of the day waits for the user; the tests that want it switch it on.
+        // The tip of the day and the catalog update window wait for the user or the network; the
+        // tests that want them switch them on.
         setOption("ShowTipsOnStartup", 0);
+        setOption("CheckForUpdatesOnStartup", 0);
     }
     void cleanup()
     {
@@ -351,7 +353,7 @@ private Q_SLOTS:
                 QVERIFY(!copy->lines().contains("step activate-tray-icon"));
             }
         }
-        QVERIFY(first->waitForLine("step event-loop"));
+        QVERIFY2(first->waitForLine("step event-loop"), qPrintable(first->output()));
         QTRY_COMPARE_WITH_TIMEOUT(first->lines().count("message WM_SHOWABOUT"), Copies - 1, LineWaitMs);
         stop(*first);
     }

@@ -19,7 +19,7 @@ start_installed() {
                XDG_RUNTIME_DIR="$home/runtime" TMPDIR="$home/tmp" VREL_USER_REGISTRY="$home/user.db"
                VREL_MACHINE_REGISTRY="$home/machine.db" VREL_TRACE=1 QT_QPA_PLATFORM=offscreen
                VREL_WEB_HOST=127.0.0.1:1 VREL_SHELL_OPEN=off)
-    printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Vrel Kestro Software\\Vrel Kestro Web Camera]\n"StartOnStartup"=dword:00000001\n"ShowTipsOnStartup"=dword:00000000\n' \
+    printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Vrel Kestro Software\\Vrel Kestro Web Camera]\n"StartOnStartup"=dword:00000001\n"ShowTipsOnStartup"=dword:00000000\n"CheckForUpdatesOnStartup"=dword:00000000\n' \
         > "$home/options.reg"
     "${env[@]}" "$root/usr/bin/vrel-regedit" import "$home/options.reg" || fail "$2: the installed vrel-regedit failed"
     "${env[@]}" timeout 60 "$root/usr/bin/vrel-web-camera" -startoptions > "$home/out.txt" 2>&1 \
