@@ -4,6 +4,7 @@
 #include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
+#include "options/fOptionsNew.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -36,6 +37,8 @@ void openFromDialog(TMainFormServices& mainForm, const TfrmCameraSettings& dialo
     if (dialog.chkAdd->isChecked()) {
         camera->SaveToReg();
         mainForm.BuildFavoritesMenu();
+        if (OptionsForm)
+            OptionsForm->FillFavorites();
     }
     mainForm.OpenCameraWindow(camera.release());
 }

@@ -3,7 +3,7 @@
 #include "camera/RegistryLayout.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
-#include "tests/support/WhenModalShows.h"
+#include "options/TfrmOptionsForm.h"
 #include "options/fOptionsNew.h"
 #include "platform/TRegistry.h"
 #include "platform/TRegistryStore.h"
@@ -27,6 +27,7 @@
 #include <memory>
 
 #include "tests/app/TTraceCapture.h"
+#include "tests/support/WhenModalShows.h"
 
 namespace {
 
@@ -461,11 +462,17 @@ private Q_SLOTS:
         if (dialogOpen)
             form.RegisterDialog(&dialog);
         item(form, "mnuOptions")->setEnabled(optionsEnabled);
+        int optionsWindows = 0;
+        eachTimeModalShows<TfrmOptionsForm>(&form, [&](TfrmOptionsForm* options) {
+            ++optionsWindows;
+            options->reject();
+        });
         TTraceCapture trace;
 
         form.tiMain->HandleActivation(QSystemTrayIcon::DoubleClick);
 
         QCOMPARE(trace.events({"tray", "menu-item", "menu-open"}), events);
+        QCOMPARE(optionsWindows, dialogOpen ? 0 : 1);
         QVERIFY(!form.PopupMenu1->isVisible());
     }
 
