@@ -92,10 +92,10 @@ void tst_run::withoutADesktopRunsOnAVirtualOne()
         output += QString::fromUtf8(run.readAll());
         return output.contains(text);
     };
-    // Started without an argument, the program asks for a camera at once.
+    // Started without an argument, the program shows its options window at once.
     QTRY_VERIFY_WITH_TIMEOUT(
-        said("vrel-trace: dialog-open frmCameraSettings") || run.state() == QProcess::NotRunning, WaitMs);
-    QVERIFY2(said("vrel-trace: dialog-open frmCameraSettings"), qPrintable(output));
+        said("vrel-trace: dialog-open frmOptionsForm") || run.state() == QProcess::NotRunning, WaitMs);
+    QVERIFY2(said("vrel-trace: dialog-open frmOptionsForm"), qPrintable(output));
     QVERIFY2(said("run: a screenshot of that display is written to " + shot + " every 3 seconds"),
              qPrintable(output));
     QVERIFY(said("vrel-trace: step activate-tray-icon"));
