@@ -404,8 +404,8 @@ void TfrmOptionsForm::keyPressEvent(QKeyEvent* event)
 bool TfrmOptionsForm::eventFilter(QObject* watched, QEvent* event)
 {
     // The caption bar's help button: straight to the topic of the focused control instead of
-    // the pointer's question mark. The application hears of it, not the window.
-    if (event->type() == QEvent::EnterWhatsThisMode && watched == qApp && isActiveWindow()) {
+    // the pointer's question mark. Every top-level window hears of it; the active one answers.
+    if (event->type() == QEvent::EnterWhatsThisMode && watched == this && isActiveWindow()) {
         QTimer::singleShot(0, this, [this] {
             QWhatsThis::leaveWhatsThisMode();
             ShowHelp();

@@ -26,6 +26,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QWhatsThis>
 #include <QtTest>
 
 #include <memory>
@@ -574,6 +575,46 @@ private Q_SLOTS:
         });
         QTest::keyClick(focused, Qt::Key_F1);
         QVERIFY2(shown.startsWith(title), qPrintable(shown));
+    }
+
+    // The caption bar's help button puts the application in "What's This?" mode; the window
+    // answers with the focused control's topic instead.
+    void helpButtonShowsTheFocusedControlsTopic()
+    {
+        TfrmOptionsForm form;
+        form.HelpFile = VREL_BIN_DIR "/Options.EN";
+        form.show();
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.cbxStartup->setFocus();
+        QString shown;
+        whenModalShows<THelpViewer>([&](THelpViewer* viewer) {
+            shown = viewer->txtTopic->toPlainText();
+            viewer->accept();
+        });
+        QWhatsThis::enterWhatsThisMode();
+        QTRY_VERIFY2(shown.startsWith("Start with Windows"), qPrintable(shown));
+        QVERIFY(!QWhatsThis::inWhatsThisMode());
+    }
+
+    // The autostart entry cannot be written: the window still opens with the stored values
+    // and says what failed.
+    void unwritableAutostartEntryIsReported()
+    {
+        QVERIFY(QDir().mkpath(m_dir.filePath("config")));
+        QFile blocker(m_dir.filePath("config/autostart"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, RegistryLayout::ProgramKey)
+                    .writeDword("StartOnStartup", 1));
+        answerPrompts("ok");
+        TfrmOptionsForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(m_prompts.size(), 1);
+        QCOMPARE(m_prompts.first().Text, QString("Failed to set data for 'Vrel Web Camera'"));
+        QVERIFY(form.cbxStartup->isChecked());
+        QVERIFY(form.isVisible());
     }
 
     void helpWithoutItsFileSaysSo()
