@@ -6,6 +6,18 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+namespace {
+
+QString topicHtml(const THelpFile::TTopic& topic)
+{
+    QString html = QStringLiteral("<h3>%1</h3>").arg(topic.Title.toHtmlEscaped());
+    for (const QString& paragraph : topic.Paragraphs)
+        html += QStringLiteral("<p>%1</p>").arg(paragraph.toHtmlEscaped());
+    return html;
+}
+
+} // namespace
+
 THelpViewer::THelpViewer(QWidget* owner) : QDialog(owner)
 {
     setObjectName(QStringLiteral("frmHelpViewer"));
@@ -29,16 +41,21 @@ bool THelpViewer::ShowTopic(const QString& helpFile, int context)
         txtTopic->setPlainText(error);
         return false;
     }
+    if (context == 0) {
+        // A control without a topic of its own: every topic, as a table of contents would lead to.
+        QString html;
+        for (int each : file.Contexts())
+            html += topicHtml(file.Topic(each));
+        txtTopic->setHtml(html);
+        return true;
+    }
     if (!file.HasTopic(context)) {
         txtTopic->setPlainText(
             QStringLiteral("The help file %1 has no topic %2.").arg(helpFile).arg(context));
         return false;
     }
     const THelpFile::TTopic topic = file.Topic(context);
-    QString html = QStringLiteral("<h3>%1</h3>").arg(topic.Title.toHtmlEscaped());
-    for (const QString& paragraph : topic.Paragraphs)
-        html += QStringLiteral("<p>%1</p>").arg(paragraph.toHtmlEscaped());
-    txtTopic->setHtml(html);
+    txtTopic->setHtml(topicHtml(topic));
     setWindowTitle(QStringLiteral("Help - ") + topic.Title);
     return true;
 }

@@ -14,8 +14,8 @@ public:
 
     QTextBrowser* txtTopic = nullptr;
 
-    // Shows the topic of the help context from the file; a missing file or topic says so in
-    // the window instead. Returns false then.
+    // Shows the topic of the help context from the file, or every topic for context 0; a
+    // missing file or topic says so in the window instead. Returns false then.
     bool ShowTopic(const QString& helpFile, int context);
 };
 

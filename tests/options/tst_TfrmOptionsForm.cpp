@@ -555,6 +555,7 @@ private Q_SLOTS:
         QTest::newRow("check-for-updates") << "cbxCheckForUpdates" << 0 << "Check for Updates on Startup";
         QTest::newRow("languages") << "cbxLanguages" << 0 << "Interface language";
         QTest::newRow("favorites") << "lstFavorites" << 1 << "My Favorites";
+        QTest::newRow("no-context-shows-every-topic") << "btnGetLatestVersion" << 0 << "My Favorites";
     }
     void f1ShowsTheFocusedControlsTopic()
     {
@@ -575,6 +576,8 @@ private Q_SLOTS:
         });
         QTest::keyClick(focused, Qt::Key_F1);
         QVERIFY2(shown.startsWith(title), qPrintable(shown));
+        if (control == "btnGetLatestVersion")
+            QVERIFY2(shown.contains("Check for Updates on Startup"), qPrintable(shown));
     }
 
     // The caption bar's help button puts the application in "What's This?" mode; the window
