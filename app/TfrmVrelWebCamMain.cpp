@@ -12,6 +12,7 @@
 #include "lang/ApplyLanguage.h"
 #include "lang/Lang.h"
 #include "options/ERegistryError.h"
+#include "options/TfrmOptionsForm.h"
 #include "options/fOptionsNew.h"
 #include "platform/TMakerSite.h"
 #include "platform/TRegistry.h"
@@ -64,6 +65,21 @@ QString dialogResult(const QWidget* window)
 QString cameraName(const TfrmImage* window)
 {
     return window->Camera() ? window->Camera()->Description : window->windowTitle();
+}
+
+// The options window through the dialog protocol, on the given page; the language is applied
+// again after it has closed, however it closed.
+void runOptionsWindow(TfrmVrelWebCamMain& form, int page)
+{
+    QPointer<TfrmOptionsForm> window = new TfrmOptionsForm(&form);
+    QWidget* const registered = window;
+    form.CancelOpenDialogs();
+    form.RegisterDialog(registered);
+    window->ShowPage(page);
+    window->exec();
+    form.UnregisterDialog(registered);
+    form.ReapplyLanguage();
+    delete window;
 }
 
 } // namespace
@@ -587,10 +603,25 @@ void TfrmVrelWebCamMain::mnuLoadFavoritesClick()
         RebuildMenus();
 }
 
-// The windows these open arrive with their own features; until then they open nothing.
-void TfrmVrelWebCamMain::actOrgFavoritesExecute() {}
-void TfrmVrelWebCamMain::mnuOptionsClick() {}
+void TfrmVrelWebCamMain::mnuOptionsClick()
+{
+    runOptionsWindow(*this, TfrmOptionsForm::GeneralPage);
+}
 
+void TfrmVrelWebCamMain::actOrgFavoritesExecute()
+{
+    const TRegKey key = TRegKey::open(TRegRoot::CurrentUser, RegistryLayout::MyFavoritesKey);
+    if (!key.isOpen())
+        return;
+    if (key.subKeyCount() == 0) {
+        TUserPrompt::ShowMessage(nullptr, QStringLiteral("You don't have Favorites yet, but you can download "
+                                                         "them from \r\n Vrel Kestro Software web site."));
+        return;
+    }
+    runOptionsWindow(*this, TfrmOptionsForm::FavoritesPage);
+}
+
+// The windows these open arrive with their own features; until then they open nothing.
 void TfrmVrelWebCamMain::mnuAboutClick()
 {
     TAboutForm::Execute(*this, this);

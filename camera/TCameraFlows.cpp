@@ -5,6 +5,7 @@
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
 #include "catalog/TRegistryMenus.h"
+#include "options/fOptionsNew.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -37,6 +38,8 @@ void openFromDialog(TMainFormServices& mainForm, const TfrmCameraSettings& dialo
     if (dialog.chkAdd->isChecked()) {
         camera->SaveToReg();
         mainForm.BuildFavoritesMenu();
+        if (OptionsForm)
+            OptionsForm->FillFavorites();
     }
     mainForm.OpenCameraWindow(camera.release());
 }

@@ -19,6 +19,8 @@ public:
     // -1 when no entry is selected.
     virtual int SelectedLanguageIndex() const = 0;
     virtual void SelectLanguageIndex(int index) = 0;
+    // Re-reads the favourites list from the store, after a flow elsewhere has added one.
+    virtual void FillFavorites() {}
 };
 
 // The open options window; null while none exists.

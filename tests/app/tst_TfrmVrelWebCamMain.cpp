@@ -6,21 +6,27 @@
 #include "catalog/fUpdate.h"
 #include "dialogs/fTipsForm.h"
 #include "lang/Lang.h"
+#include "options/TfrmOptionsForm.h"
 #include "options/fOptionsNew.h"
 #include "platform/TRegistry.h"
 #include "platform/TRegistryStore.h"
 #include "platform/TUserPrompt.h"
 #include "viewer/fImage.h"
+#include "widgets/BarMenus.h"
 #include "widgets/TrayShell.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -47,6 +53,19 @@ QStringList cameraNames(const TfrmVrelWebCamMain& form)
         names.append(static_cast<TfrmImage*>(window)->Camera()->Description);
     return names;
 }
+
+// A main form that counts how often the language is applied again.
+class TCountingMainForm : public TfrmVrelWebCamMain
+{
+public:
+    using TfrmVrelWebCamMain::TfrmVrelWebCamMain;
+    void ReapplyLanguage() override
+    {
+        ++Reapplied;
+        TfrmVrelWebCamMain::ReapplyLanguage();
+    }
+    int Reapplied = 0;
+};
 
 TWebCamera* newCamera(const QString& description, bool alwaysOnTop)
 {
@@ -417,6 +436,8 @@ private Q_SLOTS:
         TfrmUpdateFavorites::PauseMs = 10;
         bool detached = false;
         TfrmVrelWebCamMain form{TCommandLine()};
+        whenModalShows<TfrmOptionsForm>(
+            [](TfrmOptionsForm* options) { QTest::mouseClick(options->btnCancel, Qt::LeftButton); });
         auto* poll = new QTimer(&form);
         connect(poll, &QTimer::timeout, &form, [&] {
             // The tip of the day comes first; closing it lets the start-up go on.
@@ -440,11 +461,12 @@ private Q_SLOTS:
         QCOMPARE(trace.events({"step", "dialog-open", "dialog-close", "camera-open"}),
                  (QStringList{"step hide-taskbar-button", "step create-lists", "step apply-language",
                               "step activate-tray-icon", "step tip-of-the-day", "dialog-open frmTipsForm",
-                              "dialog-close frmTipsForm 2", "step options-window", "step add-camera",
-                              "dialog-open frmCameraSettings", "dialog-close frmCameraSettings 2",
-                              "step catalog-update", "dialog-open frmUpdateFavorites",
-                              "dialog-close frmUpdateFavorites rejected", "step rebuild-menus",
-                              "step open-startup-cameras", "camera-open Alpha"}));
+                              "dialog-close frmTipsForm 2", "step options-window",
+                              "dialog-open frmOptionsForm", "dialog-close frmOptionsForm rejected",
+                              "step add-camera", "dialog-open frmCameraSettings",
+                              "dialog-close frmCameraSettings 2", "step catalog-update",
+                              "dialog-open frmUpdateFavorites", "dialog-close frmUpdateFavorites rejected",
+                              "step rebuild-menus", "step open-startup-cameras", "camera-open Alpha"}));
         QCOMPARE(cameraNames(form), QStringList{"Alpha"});
     }
 
@@ -453,6 +475,8 @@ private Q_SLOTS:
     void cameraAddedAtFirstStartOpensOnce()
     {
         TfrmVrelWebCamMain form{TCommandLine()};
+        whenModalShows<TfrmOptionsForm>(
+            [](TfrmOptionsForm* options) { QTest::mouseClick(options->btnCancel, Qt::LeftButton); });
         whenModalShows<TfrmCameraSettings>([](TfrmCameraSettings* dialog) {
             dialog->edtURL->setText("http://127.0.0.1:1/beta.jpg");
             dialog->edtDescr->setText("Beta");
@@ -466,6 +490,147 @@ private Q_SLOTS:
         stored.LoadFromReg();
         QVERIFY2(stored.RunOnStartup, "the dialog's default ticks no longer flag the favourite for start-up");
         QCOMPARE(cameraNames(form), QStringList{"Beta"});
+    }
+
+    // However the options window closes, it was a registered dialog while open, is gone
+    // afterwards and the language is applied again.
+    void optionsWindowFollowsTheDialogProtocol_data()
+    {
+        QTest::addColumn<QString>("closedBy");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("ok") << "ok" << true;
+        QTest::newRow("cancel-after-changing-the-language") << "cancel" << false;
+        QTest::newRow("close-box") << "close" << false;
+        QTest::newRow("another-dialog") << "cancel-open-dialogs" << false;
+    }
+    void optionsWindowFollowsTheDialogProtocol()
+    {
+        QFETCH(QString, closedBy);
+        QFETCH(bool, stored);
+        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, RegistryLayout::ProgramKey)
+                    .writeString("Language", "Old"));
+        TCountingMainForm form{TCommandLine("-start")};
+        bool registered = false;
+        bool detached = false;
+        int page = -1;
+        whenModalShows<TfrmOptionsForm>([&](TfrmOptionsForm* options) {
+            registered = form.DialogList() == QList<QWidget*>{options} && OptionsForm == options;
+            detached = form.tiMain->PopupMenu() == nullptr;
+            page = options->PageControl1->currentIndex();
+            options->cbxLanguages->setCurrentIndex(0);
+            if (closedBy == "ok")
+                QTest::mouseClick(options->btnOk, Qt::LeftButton);
+            else if (closedBy == "cancel")
+                QTest::mouseClick(options->btnCancel, Qt::LeftButton);
+            else if (closedBy == "close")
+                options->close();
+            else
+                form.CancelOpenDialogs();
+        });
+        form.mnuOptionsClick();
+
+        QVERIFY(registered);
+        QVERIFY(detached);
+        QCOMPARE(page, int(TfrmOptionsForm::GeneralPage));
+        QVERIFY(form.DialogList().isEmpty());
+        QCOMPARE(form.tiMain->PopupMenu(), form.PopupMenu1);
+        QCOMPARE(OptionsForm, nullptr);
+        QVERIFY(!form.findChild<TfrmOptionsForm*>());
+        QCOMPARE(form.Reapplied, 1);
+        const auto language =
+            TRegKey::open(TRegRoot::CurrentUser, RegistryLayout::ProgramKey).readString("Language");
+        QCOMPARE(*language, stored ? QString("Engish") : QString("Old"));
+    }
+
+    // "Organize My Favorites..." with three favourites opens on the Favorites page with its
+    // navigator entry and the first favourite in sorted order selected.
+    void organizeOpensTheFavoritesPage()
+    {
+        addFavorite("gamma", 0);
+        addFavorite("Beta", 0);
+        addFavorite("alpha", 0);
+        TCountingMainForm form{TCommandLine("-start")};
+        int page = -1;
+        int navigator = -1;
+        QString first;
+        whenModalShows<TfrmOptionsForm>([&](TfrmOptionsForm* options) {
+            page = options->PageControl1->currentIndex();
+            navigator = options->ListBox1->currentRow();
+            first = options->lstFavorites->item(options->SelectedFavorite(), 0)->text();
+            options->reject();
+        });
+        form.actOrgFavorites->trigger();
+        QCOMPARE(page, int(TfrmOptionsForm::FavoritesPage));
+        QCOMPARE(navigator, int(TfrmOptionsForm::FavoritesPage));
+        QCOMPARE(first, QString("alpha"));
+        QCOMPARE(form.Reapplied, 1);
+        QVERIFY(m_prompts.isEmpty());
+    }
+
+    void organizeWithoutFavorites_data()
+    {
+        QTest::addColumn<bool>("keyExists");
+        QTest::newRow("no-favorites-key") << false;
+        QTest::newRow("empty-favorites-key") << true;
+    }
+    void organizeWithoutFavorites()
+    {
+        QFETCH(bool, keyExists);
+        if (keyExists)
+            QVERIFY(TRegKey::create(TRegRoot::CurrentUser, Favorites).isOpen());
+        answerPrompts("ok");
+        TCountingMainForm form{TCommandLine("-start")};
+        bool windowShown = false;
+        eachTimeModalShows<TfrmOptionsForm>(&form, [&](TfrmOptionsForm* options) {
+            windowShown = true;
+            options->reject();
+        });
+        form.actOrgFavoritesExecute();
+        QCOMPARE(form.Reapplied, 0);
+        if (!keyExists) {
+            QVERIFY(m_prompts.isEmpty());
+        } else {
+            QCOMPARE(m_prompts.size(), 1);
+            QCOMPARE(m_prompts.first().Kind, TUserPrompt::TKind::Information);
+            QCOMPARE(m_prompts.first().Text,
+                     QString("You don't have Favorites yet, but you can download them "
+                             "from \r\n Vrel Kestro Software web site."));
+        }
+        QVERIFY(!windowShown);
+    }
+
+    // A camera added from the favourites page's menu shows in its list at once.
+    void cameraAddedWhileTheWindowIsOpenIsListed()
+    {
+        TfrmVrelWebCamMain form{TCommandLine("-start")};
+        QStringList listed;
+        whenModalShows<TfrmOptionsForm>([&](TfrmOptionsForm* options) {
+            whenModalShows<TfrmCameraSettings>([](TfrmCameraSettings* dialog) {
+                dialog->edtURL->setText("http://127.0.0.1:1/new.jpg");
+                dialog->edtDescr->setText("Newcomer");
+                QTest::mouseClick(dialog->btnOk, Qt::LeftButton);
+            });
+            options->mnuAdd->trigger();
+            for (int i = 0; i < options->lstFavorites->rowCount(); ++i)
+                listed.append(options->lstFavorites->item(i, 0)->text());
+            options->reject();
+        });
+        form.mnuOptionsClick();
+        QCOMPARE(listed, QStringList{"Newcomer"});
+        QCOMPARE(cameraNames(form), QStringList{"Newcomer"});
+    }
+
+    void secondStartsRequestOpensTheOptionsWindow()
+    {
+        TCountingMainForm form{TCommandLine("-start")};
+        bool shown = false;
+        whenModalShows<TfrmOptionsForm>([&](TfrmOptionsForm* options) {
+            shown = options->isVisible();
+            options->reject();
+        });
+        form.HandleInstanceMessage(TInstanceMessage::ShowOptions);
+        QVERIFY(shown);
+        QCOMPARE(form.Reapplied, 1);
     }
 
     void formRegistersItselfAsMainForm()

@@ -5,6 +5,7 @@
 #include "camera/TfrmCameraSettings.h"
 #include "dialogs/fTipsForm.h"
 #include "dialogs/fmAbout.h"
+#include "options/TfrmOptionsForm.h"
 #include "options/fOptionsNew.h"
 #include "platform/TRegistry.h"
 #include "platform/TRegistryStore.h"
@@ -508,11 +509,17 @@ private Q_SLOTS:
         if (dialogOpen)
             form.RegisterDialog(&dialog);
         item(form, "mnuOptions")->setEnabled(optionsEnabled);
+        int optionsWindows = 0;
+        eachTimeModalShows<TfrmOptionsForm>(&form, [&](TfrmOptionsForm* options) {
+            ++optionsWindows;
+            options->reject();
+        });
         TTraceCapture trace;
 
         form.tiMain->HandleActivation(QSystemTrayIcon::DoubleClick);
 
         QCOMPARE(trace.events({"tray", "menu-item", "menu-open"}), events);
+        QCOMPARE(optionsWindows, dialogOpen ? 0 : 1);
         QVERIFY(!form.PopupMenu1->isVisible());
     }
 

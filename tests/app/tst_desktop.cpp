@@ -422,6 +422,30 @@ void tst_desktop::doubleClickRunsTheDefaultItem()
     // The first press of a double click is a click of its own.
     QCOMPARE(LinesSince(first).filter(QRegularExpression("^(tray|menu-item|menu-open) ")),
              (QStringList{"tray click", "menu-item mnuOptions"}));
+
+    // The options window opens in front of everything, with the keyboard focus.
+    QTRY_VERIFY_WITH_TIMEOUT(SawSince(first, "dialog-open frmOptionsForm"), WaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(Run("xdotool", {"getactivewindow", "getwindowname"}).trimmed(),
+                              QString("Options Vrel Web Camera"), WaitMs);
+    QRect window;
+    QTRY_VERIFY_WITH_TIMEOUT(!(window = FindWindow("Options Vrel Web Camera", false)).isEmpty(), WaitMs);
+    QCOMPARE(window.size(), QSize(434, 324));
+    // The General page's grey title band, then Ctrl+Page Down to the Favorites page.
+    const QPoint band = window.topLeft() + QPoint(6 + 97 + 6 + 20, 6 + 10);
+    QImage shot;
+    QTRY_VERIFY_WITH_TIMEOUT((shot = Screenshot("tst_desktop-options-general.png"),
+                              near(shot.pixel(band), QColor(0x80, 0x80, 0x80), 4)),
+                             WaitMs);
+    const QImage general = shot.copy(window);
+    Run("xdotool", {"key", "ctrl+Next"});
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (shot = Screenshot("tst_desktop-options-favorites.png"), shot.copy(window) != general), WaitMs);
+    QVERIFY(near(shot.pixel(band), QColor(0x80, 0x80, 0x80), 4));
+    qInfo("screenshots: %s, %s", qPrintable(QDir::current().filePath("tst_desktop-options-general.png")),
+          qPrintable(QDir::current().filePath("tst_desktop-options-favorites.png")));
+
+    Run("xdotool", {"key", "Escape"});
+    QTRY_VERIFY_WITH_TIMEOUT(SawSince(first, "dialog-close frmOptionsForm rejected"), WaitMs);
 }
 
 // "Add new camera..." opened from the menu runs modally, as users get it; the icon still beeps

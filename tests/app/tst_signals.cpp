@@ -171,21 +171,20 @@ private Q_SLOTS:
         QCOMPARE(folderContent(), QStringList{QStringLiteral(".in-use")});
     }
 
-    // Started without an argument the program waits in the add-camera dialog's own loop.
+    // Started without an argument the program waits in the options window's own loop.
     void endsFromInsideAModalDialog()
     {
         QProcess program;
         auto end = qScopeGuard([&] { kill(program); });
         start(program, {});
         QString output;
-        QVERIFY2(waitForOutput(program, output, "vrel-trace: dialog-open frmCameraSettings"),
+        QVERIFY2(waitForOutput(program, output, "vrel-trace: dialog-open frmOptionsForm"),
                  qPrintable(output));
         QCOMPARE(::kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
         QVERIFY(program.waitForFinished(WaitMs));
         output += QString::fromUtf8(program.readAll());
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-        QVERIFY2(output.contains("vrel-trace: dialog-close frmCameraSettings rejected\n"),
-                 qPrintable(output));
+        QVERIFY2(output.contains("vrel-trace: dialog-close frmOptionsForm rejected\n"), qPrintable(output));
         QVERIFY2(output.endsWith("vrel-trace: step exit\n"), qPrintable(output));
     }
 

@@ -180,11 +180,10 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("course");
         const QStringList stoppedByQuitRequest{"message WM_QUITREQUEST", Question, "step form-close",
                                                "step exit"};
-        // The "Add new camera" dialog waits for the user; the quit request cancels it and ends
-        // the program before the rest of the start-up (tst_TfrmVrelWebCamMain follows it further).
+        // The options window waits for the user; the quit request cancels it and ends the
+        // program before the rest of the start-up (tst_TfrmVrelWebCamMain follows it further).
         QTest::newRow("none") << QString() << true << "no"
-                              << startupCourse(QStringList{"step activate-tray-icon", "step options-window",
-                                                           "step add-camera"} +
+                              << startupCourse(QStringList{"step activate-tray-icon", "step options-window"} +
                                                stoppedByQuitRequest);
         QTest::newRow("autostart-start-quiet")
             << "-start" << false << "no"
@@ -228,8 +227,8 @@ private Q_SLOTS:
         if (course.contains("step event-loop")) {
             QVERIFY2(first.waitForLine("step event-loop"), qPrintable(first.output()));
             stop(first);
-        } else if (course.contains("step add-camera")) {
-            QVERIFY2(first.waitForLine("dialog-open frmCameraSettings"), qPrintable(first.output()));
+        } else if (course.contains("step options-window")) {
+            QVERIFY2(first.waitForLine("dialog-open frmOptionsForm"), qPrintable(first.output()));
             stop(first);
         } else {
             QVERIFY2(first.finished(), qPrintable(first.output()));
@@ -274,6 +273,8 @@ private Q_SLOTS:
         TCopy second(m_env, argument, QString());
         QVERIFY2(second.finished(), qPrintable(second.output()));
         QVERIFY(first.waitForLine("message " + message));
+        if (argument.isEmpty())
+            QVERIFY2(first.waitForLine("dialog-open frmOptionsForm"), qPrintable(first.output()));
         QCOMPARE(second.course(),
                  (QStringList{"step load-options", "step load-messages", "step single-instance second-copy",
                               "step notify " + message, "step notify-done " + message + " delivered"}));

@@ -25,3 +25,15 @@ template <typename T> void whenModalShows(std::function<void(T*)> act)
     });
     poll->start(10);
 }
+
+// Runs act on every modal widget of type T that runs its modal loop while context lives, for
+// cases where the dialog may well not open at all (no deadline to outlast the test).
+template <typename T> void eachTimeModalShows(QObject* context, std::function<void(T*)> act)
+{
+    auto* poll = new QTimer(context);
+    QObject::connect(poll, &QTimer::timeout, context, [act] {
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget()))
+            act(dialog);
+    });
+    poll->start(10);
+}
