@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 BENCH_BUILD ?= build-bench
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build run test test-asan bench format clean
+.PHONY: all deps build run test format-check test-asan bench format clean
 
 all: build
 
@@ -18,8 +18,9 @@ build: deps
 run: build
 	@scripts/run.sh $(BUILD)/bin/vrel-web-camera
 
-# Every test in a plain debug build, then again under AddressSanitizer and UndefinedBehaviorSanitizer.
-test: build
+# The formatting first, then every test in a plain debug build, then again under AddressSanitizer
+# and UndefinedBehaviorSanitizer.
+test: format-check build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-asan
 
@@ -35,6 +36,11 @@ bench: deps
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+# The tracked sources as they stand must already be formatted; `make format` mends them.
+format-check: deps
+	@git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror \
+		|| { echo "format-check: files above are not formatted; run make format" >&2; exit 1; }
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
