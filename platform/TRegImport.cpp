@@ -263,7 +263,7 @@ TRegImportResult RegImportFile(const QString& path, const TRegImportOptions& opt
         return result;
     }
     const QString tooLarge =
-        QStringLiteral("file larger than %1 MiB: %2").arg(TRegLimits::FileBytes / (1024 * 1024)).arg(path);
+        QStringLiteral("file larger than %1 MiB: %2").arg(TRegLimits::FileBytes / TRegLimits::MiB).arg(path);
     if (info.size() > TRegLimits::FileBytes) {
         result.Error = tooLarge;
         return result;

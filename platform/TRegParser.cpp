@@ -70,7 +70,7 @@ QString shownChar(char c)
 QString lineProblem(QByteArrayView line)
 {
     if (line.size() > TRegLimits::LineBytes)
-        return QStringLiteral("line longer than %1 MiB").arg(TRegLimits::LineBytes / (1024 * 1024));
+        return QStringLiteral("line longer than %1 MiB").arg(TRegLimits::LineBytes / TRegLimits::MiB);
     if (std::memchr(line.data(), '\0', static_cast<size_t>(line.size())))
         return QStringLiteral("line holds a NUL byte");
     return {};

@@ -32,12 +32,13 @@ QString RegShownText(const QString& text);
 
 // Limits where the registry has them, and a cap on what one import reads.
 namespace TRegLimits {
+constexpr int MiB = 1024 * 1024;
 constexpr int KeyNameChars = 255;
 constexpr int ValueNameChars = 16383;
 constexpr int PathDepth = 512;
-constexpr int ValueDataBytes = 1024 * 1024;
-constexpr int LineBytes = 4 * 1024 * 1024;
-constexpr qint64 FileBytes = 64 * 1024 * 1024;
+constexpr int ValueDataBytes = 1 * MiB;
+constexpr int LineBytes = 4 * MiB;
+constexpr qint64 FileBytes = qint64{64} * MiB;
 // Keys one import may create or open, level by level: a deep path counts once per level. It
 // bounds the work a small file of deep paths could ask for (a catalog needs about 11,000).
 constexpr int ImportKeys = 1000000;

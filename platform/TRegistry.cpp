@@ -52,7 +52,7 @@ std::optional<QString> TRegKey::readString(const QString& name) const
     const auto v = queryValue(name);
     if (!v || (v->Type != TRegType::Sz && v->Type != TRegType::ExpandSz))
         return std::nullopt;
-    const int nul = v->Data.indexOf('\0');
+    const qsizetype nul = v->Data.indexOf('\0');
     return QString::fromUtf8(nul < 0 ? v->Data : v->Data.left(nul));
 }
 
