@@ -57,7 +57,7 @@ QString escapeStringValue(const QString& text)
 QString configHome()
 {
     // Relative values are invalid in the base-directory rules and must be ignored.
-    const QString fromEnv = qEnvironmentVariable("XDG_CONFIG_HOME");
+    QString fromEnv = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (!fromEnv.isEmpty() && QDir::isAbsolutePath(fromEnv))
         return fromEnv;
     return QDir::homePath() + QStringLiteral("/.config");

@@ -1,27 +1,13 @@
 #pragma once
 
+#include "platform/TRegNames.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
 #include <optional>
-
-// The two roots this program uses. Each lives in a file of its own (see TRegistryStore).
-enum class TRegRoot
-{
-    CurrentUser,
-    LocalMachine
-};
-
-// Value type numbers as the registry numbers them; any other number is kept as given.
-namespace TRegType {
-constexpr quint32 Sz = 1;
-constexpr quint32 ExpandSz = 2;
-constexpr quint32 Binary = 3;
-constexpr quint32 Dword = 4;
-constexpr quint32 MultiSz = 7;
-} // namespace TRegType
 
 // One value: its name as created (empty for the default value), type number and raw bytes.
 struct TRegValue
@@ -97,9 +83,3 @@ private:
     TRegRoot m_root;
     bool m_active = false;
 };
-
-QString regRootName(TRegRoot root);
-
-// A key or value name as the registry compares it: upper-cased character by character, so
-// "Straße" and "STRASSE" stay two names. The dotless "ı" keeps its own case, apart from "i".
-QString RegFoldName(const QString& name);

@@ -160,7 +160,7 @@ void TRegistryStore::closeAll()
 QString TRegistryStore::pathFor(TRegRoot root)
 {
     const bool user = root == TRegRoot::CurrentUser;
-    const QString over = qEnvironmentVariable(user ? "VREL_USER_REGISTRY" : "VREL_MACHINE_REGISTRY");
+    QString over = qEnvironmentVariable(user ? "VREL_USER_REGISTRY" : "VREL_MACHINE_REGISTRY");
     if (!over.isEmpty())
         return over;
     const auto location = user ? QStandardPaths::GenericConfigLocation : QStandardPaths::GenericDataLocation;

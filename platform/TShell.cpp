@@ -28,8 +28,8 @@ bool Open(const QString& address)
     if (qEnvironmentVariable("VREL_SHELL_OPEN") == QLatin1String("off"))
         return false;
     // A plain path is a local file; anything with a scheme goes to its handler as written.
-    const QUrl url = QFileInfo(address).isAbsolute() ? QUrl::fromLocalFile(address)
-                                                      : QUrl(address, QUrl::TolerantMode);
+    const QUrl url =
+        QFileInfo(address).isAbsolute() ? QUrl::fromLocalFile(address) : QUrl(address, QUrl::TolerantMode);
     return QDesktopServices::openUrl(url);
 }
 

@@ -92,7 +92,7 @@ TSingleInstance::~TSingleInstance()
 
 QString TSingleInstance::RuntimeFolder()
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir())
         return runtime;
     return QDir::tempPath();

@@ -43,8 +43,8 @@ const char* kindName(TKind kind)
 // Returns true when the request was answered without showing anything.
 bool answeredByScript(const TRequest& request, QString* answer)
 {
-    TTrace::write("prompt", QStringLiteral("%1 %2: %3").arg(QLatin1String(kindName(request.Kind)),
-                                                           request.Caption, request.Text));
+    TTrace::write("prompt", QStringLiteral("%1 %2: %3")
+                                .arg(QLatin1String(kindName(request.Kind)), request.Caption, request.Text));
     if (responder()) {
         *answer = responder()(request);
         return true;

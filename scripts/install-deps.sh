@@ -4,6 +4,8 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config ccache
+    # The format check of make test, and scripts/clang-tidy.sh.
+    clang-format clang-tidy
     qt6-base-dev libcurl4-openssl-dev libsqlite3-dev libjpeg62-turbo-dev libpng-dev libxcb1-dev libxcb-xinput-dev
     # Test servers and the virtual desktop used by the end-to-end tests and by `make run` without a display.
     nginx-light openssl ca-certificates

@@ -589,7 +589,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("skippedLine");
         QTest::addColumn<QString>("reason");
 
-        const QByteArray five(5 * 1024 * 1024, 'a');
+        const QByteArray five(qsizetype{5} * 1024 * 1024, 'a');
         QTest::newRow("very-long-line") << "\"v\"=\"" + five + "\"" << true << 5 << "longer than 4 MiB";
         QTest::newRow("text-over-1-mib")
             << "\"v\"=\"" + QByteArray(1100000, 'a') + "\"" << true << 5 << "longer than 1 MiB";

@@ -66,7 +66,7 @@ class tst_vrelRegedit : public QObject
     // A folder of stores that the other user may enter, and write only when writable.
     QString storeFolder(bool writable, bool switchStores = true)
     {
-        const QString folder = m_dir.filePath("stores");
+        QString folder = m_dir.filePath("stores");
         QDir().mkpath(folder);
         QFile::setPermissions(m_dir.path(), QFileDevice::Permissions(0x7755));
         QFile::setPermissions(folder,
