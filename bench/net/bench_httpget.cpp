@@ -17,6 +17,7 @@
 
 #include "tests/support/TNginxServer.h"
 #include "tests/support/TTestHttpServer.h"
+
 #include <curl/curl.h>
 
 namespace {

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "tests/support/TTestHttpServer.h"
+
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>

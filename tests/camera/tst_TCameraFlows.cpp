@@ -4,7 +4,6 @@
 #include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
-#include "tests/support/WhenModalShows.h"
 #include "platform/TRegistry.h"
 #include "platform/TRegistryStore.h"
 
@@ -21,6 +20,8 @@
 #include <functional>
 #include <memory>
 #include <vector>
+
+#include "tests/support/WhenModalShows.h"
 
 namespace {
 

@@ -12,8 +12,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "TFakeMainForm.h"
 #include "tests/support/WhenModalShows.h"
+
+#include "TFakeMainForm.h"
 
 class tst_fTipsForm : public QObject
 {

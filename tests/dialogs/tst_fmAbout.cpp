@@ -12,8 +12,9 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "TFakeMainForm.h"
 #include "tests/support/WhenModalShows.h"
+
+#include "TFakeMainForm.h"
 
 namespace {
 

@@ -19,6 +19,7 @@
 #include <cstdio>
 
 #include "tests/support/TTestHttpServer.h"
+
 #include <unistd.h>
 
 namespace {

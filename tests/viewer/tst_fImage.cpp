@@ -26,9 +26,10 @@
 #include <functional>
 #include <memory>
 
-#include "TCameraFixtures.h"
 #include "tests/support/TTestHttpServer.h"
 #include "tests/support/WhenModalShows.h"
+
+#include "TCameraFixtures.h"
 
 using namespace CameraFixtures;
 

@@ -14,8 +14,9 @@
 
 #include <memory>
 
-#include "TCameraFixtures.h"
 #include "tests/support/TTestHttpServer.h"
+
+#include "TCameraFixtures.h"
 
 using namespace CameraFixtures;
 
