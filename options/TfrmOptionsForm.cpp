@@ -7,6 +7,7 @@
 #include "camera/TfrmCameraSettings.h"
 #include "lang/ApplyLanguage.h"
 #include "lang/Lang.h"
+#include "lang/TWidgetProperties.h"
 #include "options/ERegistryError.h"
 #include "options/THelpViewer.h"
 #include "platform/TMakerSite.h"
@@ -23,13 +24,17 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <QWhatsThis>
+#include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -72,7 +77,10 @@ TfrmOptionsForm::TfrmOptionsForm(QWidget* owner) : TOptionsDlgForm(owner)
     setObjectName(QStringLiteral("frmOptionsForm"));
     setWindowTitle(QStringLiteral("Options"));
     // A window of its own in front of other programs, with a help button in its caption bar.
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+    // Qt::Window rather than Qt::Dialog: on X11 a dialog is always marked transient for some
+    // window (the client leader when it has no parent), and task bars leave transient windows
+    // out; this window keeps its own task-bar button although the hidden main form owns it.
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint |
                    Qt::WindowStaysOnTopHint);
     setFixedSize(ClientWidth, ClientHeight);
@@ -150,6 +158,25 @@ TfrmOptionsForm::TfrmOptionsForm(QWidget* owner) : TOptionsDlgForm(owner)
     // The Del key works on the list as the menu's shortcut.
     lstFavorites->addAction(mnuDelete);
 
+    lngLanguage = new TLanguage(this);
+    lngLanguage->setObjectName(QStringLiteral("lngLanguage"));
+    // The blank lines part the window's own buttons and its two pages.
+    lngLanguage->SetProperties(
+        {QStringLiteral("frmOptionsForm.btnOK.Caption"), QStringLiteral("frmOptionsForm.btnCancel.Caption"),
+         QString(), QStringLiteral("frmOptionsForm.pgGeneral.Caption"),
+         QStringLiteral("frmOptionsForm.lblGeneral.Caption"),
+         QStringLiteral("frmOptionsForm.lblStartup.Caption"),
+         QStringLiteral("frmOptionsForm.cbxStartup.Caption"),
+         QStringLiteral("frmOptionsForm.cbxCheckForUpdates.Caption"),
+         QStringLiteral("frmOptionsForm.lblLanguageSettings.Caption"),
+         QStringLiteral("frmOptionsForm.lblLanguages.Caption"),
+         QStringLiteral("frmOptionsForm.btnGetLatestVersion.Caption"), QString(),
+         QStringLiteral("frmOptionsForm.TabSheet1.Caption"), QStringLiteral("frmOptionsForm.Label1.Caption"),
+         QStringLiteral("frmOptionsForm.lstFavorites.Columns"),
+         QStringLiteral("frmOptionsForm.mnuOpenCamera.Caption"),
+         QStringLiteral("frmOptionsForm.mnuSettings.Caption"),
+         QStringLiteral("frmOptionsForm.mnuDelete.Caption")});
+
     connect(mnuFavorites, &QMenu::aboutToShow, this, &TfrmOptionsForm::mnuFavoritesPopup);
     connect(lstFavorites, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { mnuFavorites->popup(lstFavorites->viewport()->mapToGlobal(at)); });
@@ -202,15 +229,25 @@ QLabel* TfrmOptionsForm::addHeading(QWidget* page, const char* name, const QStri
     QFont bold = label->font();
     bold.setBold(true);
     label->setFont(bold);
+    label->setProperty(AutoSizeProperty, true);
     label->adjustSize();
     label->move(8, top);
     auto* rule = new QFrame(page);
     rule->setObjectName(QLatin1String(name) + QStringLiteral("Rule"));
     rule->setFrameShape(QFrame::HLine);
     rule->setFrameShadow(QFrame::Sunken);
-    const int left = label->geometry().right() + 2;
-    rule->setGeometry(left, top + label->height() / 2, PageWidth - left - 8, 2);
+    placeHeadingRule(label);
     return label;
+}
+
+void TfrmOptionsForm::placeHeadingRule(QLabel* heading)
+{
+    auto* rule = heading->parentWidget()->findChild<QFrame*>(heading->objectName() + QStringLiteral("Rule"),
+                                                             Qt::FindDirectChildrenOnly);
+    if (!rule)
+        return;
+    const int left = heading->geometry().right() + 2;
+    rule->setGeometry(left, heading->y() + heading->height() / 2, std::max(0, PageWidth - left - 8), 2);
 }
 
 void TfrmOptionsForm::FormCreate()
@@ -220,16 +257,25 @@ void TfrmOptionsForm::FormCreate()
         cbxLanguages->addItem(row.Name);
     ApplyLanguage(this);
     LanguageUpdated();
-    HelpFile = TProgramOptions::ExecutableFolder() + QStringLiteral("Options.") + GetLanguageCode();
+    HelpFile = HelpFileName(GetLanguageCode());
     FillFavorites();
     if (lstFavorites->rowCount() > 0)
         SelectFavorite(0);
 }
 
-void TfrmOptionsForm::LanguageUpdated()
+void TfrmOptionsForm::LanguageUpdated(QObject* Sender)
 {
+    Q_UNUSED(Sender);
     setWindowTitle(MessageText(QStringLiteral("vchOptions")) + QLatin1Char(' ') +
                    QApplication::applicationName());
+    for (int i = 0; i < ListBox1->count() && i < PageControl1->count(); ++i) {
+        QString shown;
+        QString bitmap;
+        SplitPageCaption(PageControl1->tabText(i), &shown, &bitmap);
+        ListBox1->item(i)->setText(shown);
+    }
+    placeHeadingRule(lblStartup);
+    placeHeadingRule(lblLanguageSettings);
 }
 
 void TfrmOptionsForm::FormShow()
@@ -391,6 +437,15 @@ void TfrmOptionsForm::ShowHelp()
     THelpViewer viewer(this);
     viewer.ShowTopic(HelpFile, HelpContextOf(focusWidget()));
     viewer.exec();
+}
+
+void TfrmOptionsForm::showEvent(QShowEvent* event)
+{
+    // Owned by the main form, yet a top-level window of the desktop: no transient parent, which
+    // would make a window manager or compositor treat it as the main form's child.
+    if (QWindow* handle = windowHandle())
+        handle->setTransientParent(nullptr);
+    TOptionsDlgForm::showEvent(event);
 }
 
 void TfrmOptionsForm::keyPressEvent(QKeyEvent* event)

@@ -3,6 +3,7 @@
 #include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
+#include "lang/Lang.h"
 #include "options/THelpFile.h"
 #include "options/THelpViewer.h"
 #include "options/TfrmOptionsForm.h"
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -27,6 +29,7 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QWhatsThis>
+#include <QWindow>
 #include <QtTest>
 
 #include <memory>
@@ -211,6 +214,23 @@ private Q_SLOTS:
         QCOMPARE(form.lstFavorites->horizontalHeaderItem(0)->text(), QString("Description"));
     }
 
+    // Owned by the main form, yet a window of its own: a normal top-level window with no
+    // transient parent, which task bars list (a dialog or a transient window they leave out).
+    void ownsATaskBarButton()
+    {
+        QWidget owner;
+        owner.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        TfrmOptionsForm form(&owner);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.parent(), &owner);
+        QCOMPARE(form.windowType(), Qt::Window);
+        QVERIFY(form.windowHandle());
+        QCOMPARE(form.windowHandle()->transientParent(), nullptr);
+        QVERIFY(form.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    }
+
     void creationFillsTheLanguagesTitleAndSortedFavorites()
     {
         addFavorite("gamma");
@@ -309,6 +329,105 @@ private Q_SLOTS:
         QTest::mouseClick(form.btnCancel, Qt::LeftButton);
         QCOMPARE(*TRegKey::open(TRegRoot::CurrentUser, RegistryLayout::ProgramKey).readString("Language"),
                  QString("Deutsch"));
+    }
+
+    // The language chosen on the General page counts only with OK: the next window (after the
+    // messages are reloaded, as the main form does once the window has closed) speaks it.
+    void languageTakesEffectOnlyAfterOk_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QStringList>("texts");
+        const QStringList english{"Options Vrel Web Camera",
+                                  "Cancel",
+                                  "&Start with Windows",
+                                  "General",
+                                  "Favorites",
+                                  "&Delete",
+                                  "Description",
+                                  "Options.EN"};
+        QTest::newRow("german-ok") << "Deutsch"
+                                   << "ok"
+                                   << "Deutsch"
+                                   << QStringList{"Optionen Vrel Web Camera",
+                                                  "Abbrechen",
+                                                  "Mit &Windows starten",
+                                                  "Allgemein",
+                                                  "Favoriten",
+                                                  "&Löschen",
+                                                  "Beschreibung",
+                                                  "Options.DE"};
+        QTest::newRow("russian-ok") << QString::fromUtf8("Русский") << "ok" << QString::fromUtf8("Русский")
+                                    << QStringList{QString::fromUtf8("Настройки Vrel Web Camera"),
+                                                   QString::fromUtf8("Отмена"),
+                                                   QString::fromUtf8("&Запускать вместе с Windows"),
+                                                   QString::fromUtf8("Общие"),
+                                                   QString::fromUtf8("Избранное"),
+                                                   QString::fromUtf8("&Удалить"),
+                                                   QString::fromUtf8("Описание"),
+                                                   "Options.RU"};
+        QTest::newRow("german-cancel") << "Deutsch"
+                                       << "cancel"
+                                       << "Engish" << english;
+        QTest::newRow("german-close-box") << "Deutsch"
+                                          << "close"
+                                          << "Engish" << english;
+    }
+    void languageTakesEffectOnlyAfterOk()
+    {
+        QFETCH(QString, language);
+        QFETCH(QString, button);
+        QFETCH(QString, stored);
+        QFETCH(QStringList, texts);
+        SetProgramFilePath(VREL_BIN_DIR "/vrel-web-camera");
+        const auto restore = qScopeGuard([] {
+            SetProgramFilePath(QString());
+            ProgramOptions = TProgramOptions();
+            LoadMessages();
+        });
+        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, RegistryLayout::ProgramKey)
+                    .writeString("Language", "Engish"));
+        LoadMessages();
+        {
+            TfrmOptionsForm form;
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+            QCOMPARE(form.btnCancel->text(), QString("Cancel"));
+            form.cbxLanguages->setCurrentIndex(form.cbxLanguages->findText(language));
+            if (button == "ok")
+                QTest::mouseClick(form.btnOk, Qt::LeftButton);
+            else if (button == "cancel")
+                QTest::mouseClick(form.btnCancel, Qt::LeftButton);
+            else
+                form.close();
+            QVERIFY(!form.isVisible());
+        }
+        QCOMPARE(*TRegKey::open(TRegRoot::CurrentUser, RegistryLayout::ProgramKey).readString("Language"),
+                 stored);
+        LoadMessages();
+
+        TfrmOptionsForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QStringList shown{form.windowTitle(),
+                                form.btnCancel->text(),
+                                form.cbxStartup->text(),
+                                form.ListBox1->item(0)->text(),
+                                form.ListBox1->item(1)->text(),
+                                form.mnuDelete->text(),
+                                form.lstFavorites->horizontalHeaderItem(0)->text(),
+                                QFileInfo(form.HelpFile).fileName()};
+        QCOMPARE(shown, texts);
+        QCOMPARE(form.cbxLanguages->currentText(), stored);
+        // A translated page caption keeps its picture.
+        QString name;
+        QString bitmap;
+        TOptionsDlgForm::SplitPageCaption(form.PageControl1->tabText(1), &name, &bitmap);
+        QCOMPARE(bitmap, QString("FAVORITES"));
+        // The section rule starts after its heading, whatever the heading's new width.
+        const auto* rule = form.pgGeneral->findChild<QWidget*>("lblStartupRule");
+        QVERIFY(rule->x() > form.lblStartup->geometry().right());
     }
 
     void popupEnablesTheCommandsForASelection_data()
@@ -524,11 +643,19 @@ private Q_SLOTS:
         QCOMPARE(opened, QStringList{"http://maker.test/vrelcam.html"});
     }
 
+    // Every language the options window offers ships its help file beside the program.
+    void shippedHelpFileHasEveryTopic_data()
+    {
+        QTest::addColumn<QString>("code");
+        for (const TLanguageRow& row : LanguageTable())
+            QTest::newRow(qPrintable(row.Code)) << row.Code;
+    }
     void shippedHelpFileHasEveryTopic()
     {
+        QFETCH(QString, code);
         THelpFile file;
         QString error;
-        QVERIFY2(file.Load(VREL_BIN_DIR "/Options.EN", &error), qPrintable(error));
+        QVERIFY2(file.Load(VREL_BIN_DIR "/Options." + code, &error), qPrintable(error));
         QCOMPARE(file.Contexts(), (QList<int>{2, 14, 31, 35}));
         for (int context : file.Contexts())
             QVERIFY(!file.Topic(context).Paragraphs.isEmpty());
