@@ -80,9 +80,11 @@ TfrmOptionsForm::TfrmOptionsForm(QWidget* owner) : TOptionsDlgForm(owner)
     // Qt::Window rather than Qt::Dialog: on X11 a dialog is always marked transient for some
     // window (the client leader when it has no parent), and task bars leave transient windows
     // out; this window keeps its own task-bar button although the hidden main form owns it.
-    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint |
-                   Qt::WindowStaysOnTopHint);
+    // CustomizeWindowHint: only the buttons named here, no minimise or maximise as a normal
+    // window would get.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint |
+                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::WindowContextHelpButtonHint | Qt::WindowStaysOnTopHint);
     setFixedSize(ClientWidth, ClientHeight);
     PlaceControls();
     // Enter does not confirm the options; only a click on OK does.
@@ -317,6 +319,8 @@ void TfrmOptionsForm::FillFavorites()
         lstFavorites->setItem(i, 0, new TFavoriteItem(names.at(i)));
     lstFavorites->setSortingEnabled(true);
     lstFavorites->sortItems(0, Qt::AscendingOrder);
+    // The order is fixed; an arrow in the heading would promise another one on a click.
+    lstFavorites->horizontalHeader()->setSortIndicatorShown(false);
     lstFavorites->setUpdatesEnabled(true);
 }
 
