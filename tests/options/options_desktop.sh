@@ -73,7 +73,11 @@ for _ in $(seq 1 1000); do
     kill -0 "$helper_pid" 2>/dev/null || break
     sleep 0.01
 done
-[[ -n "$window" ]] || { echo "FAIL the window did not show"; exit 1; }
+if [[ -z "$window" ]]; then
+    echo "FAIL the window did not show; the helper said:"
+    cat "$work/helper.out"
+    exit 1
+fi
 
 # Exactly normal: a dialog type in front of it would make a task bar leave it out.
 check "window type" "$(xprop -id "$window" _NET_WM_WINDOW_TYPE)" "= _NET_WM_WINDOW_TYPE_NORMAL"
