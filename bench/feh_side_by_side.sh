@@ -81,7 +81,9 @@ fdfile=$work/display
 Xvfb -displayfd 3 -screen 0 3840x2400x24 -nolisten tcp -noreset 3>"$fdfile" 2>/dev/null &
 pids+=($!)
 for _ in $(seq 1 500); do [[ -s "$fdfile" ]] && break; sleep 0.01; done
-export DISPLAY=":$(tr -d '[:space:]' <"$fdfile")"
+[[ -s "$fdfile" ]] || { echo "feh_side_by_side: Xvfb did not start" >&2; exit 1; }
+display=$(tr -d '[:space:]' <"$fdfile")
+export DISPLAY=":$display"
 export QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS=disabled:
 unset WAYLAND_DISPLAY
 export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config
@@ -161,11 +163,11 @@ EOF
     VREL_USER_REGISTRY=$store VREL_MACHINE_REGISTRY=$work/machine.db VREL_TRACE=1 \
         "$program" -start 2>"$trace" &
     local app=$!
-    pids+=($app)
+    pids+=("$app")
     feh --reload 1 --borderless --geometry +0+1200 "http://127.0.0.1:$port/cam.jpg?feh" \
         >/dev/null 2>&1 &
     local viewer=$!
-    pids+=($viewer)
+    pids+=("$viewer")
 
     local done_lines=0 i
     for _ in $(seq 1 1000); do
