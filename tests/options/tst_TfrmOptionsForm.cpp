@@ -3,6 +3,7 @@
 #include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
+#include "lang/ApplyLanguage.h"
 #include "lang/Lang.h"
 #include "options/THelpFile.h"
 #include "options/THelpViewer.h"
@@ -427,6 +428,35 @@ private Q_SLOTS:
         QCOMPARE(bitmap, QString("FAVORITES"));
         // The section rule starts after its heading, whatever the heading's new width.
         const auto* rule = form.pgGeneral->findChild<QWidget*>("lblStartupRule");
+        QVERIFY(rule->x() > form.lblStartup->geometry().right());
+    }
+
+    // Applying a language to the open window (as ReapplyLanguage does for the open dialogs)
+    // re-captions it, its navigator included, and moves the section rules with their headings.
+    void openWindowTakesANewLanguage()
+    {
+        SetProgramFilePath(VREL_BIN_DIR "/vrel-web-camera");
+        const auto restore = qScopeGuard([] {
+            SetProgramFilePath(QString());
+            ProgramOptions = TProgramOptions();
+            LoadMessages();
+        });
+        LoadMessages();
+        TfrmOptionsForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.ListBox1->item(0)->text(), QString("General"));
+        const int englishRule = form.pgGeneral->findChild<QWidget*>("lblStartupRule")->x();
+
+        ProgramOptions.Language = "Deutsch";
+        LoadMessages();
+        ApplyLanguage(&form);
+        QCOMPARE(form.windowTitle(), QString("Optionen Vrel Web Camera"));
+        QCOMPARE(form.ListBox1->item(0)->text(), QString("Allgemein"));
+        QCOMPARE(form.ListBox1->item(1)->text(), QString("Favoriten"));
+        QCOMPARE(form.lblStartup->text(), QString("Start und Beenden "));
+        const auto* rule = form.pgGeneral->findChild<QWidget*>("lblStartupRule");
+        QVERIFY(rule->x() != englishRule);
         QVERIFY(rule->x() > form.lblStartup->geometry().right());
     }
 
