@@ -14,6 +14,7 @@
 #include "options/ERegistryError.h"
 #include "options/TfrmOptionsForm.h"
 #include "options/fOptionsNew.h"
+#include "platform/ForceForegroundWindow.h"
 #include "platform/TMakerSite.h"
 #include "platform/TRegistry.h"
 #include "platform/TShell.h"
@@ -71,7 +72,7 @@ QString cameraName(const TfrmImage* window)
 // again after it has closed, however it closed.
 void runOptionsWindow(TfrmVrelWebCamMain& form, int page)
 {
-    QPointer<TfrmOptionsForm> window = new TfrmOptionsForm(&form);
+    QPointer<TfrmOptionsForm> window = new TfrmOptionsForm(&form, &form);
     QWidget* const registered = window;
     form.CancelOpenDialogs();
     form.RegisterDialog(registered);
@@ -94,7 +95,6 @@ TfrmVrelWebCamMain::TfrmVrelWebCamMain(const TCommandLine& commandLine, QWidget*
     // disabled: a disabled Qt window disables every dialog it owns along with it.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    g_mainFormServices = this;
     BuildMenu();
     CreateTrayIcon();
 }
@@ -102,8 +102,6 @@ TfrmVrelWebCamMain::TfrmVrelWebCamMain(const TCommandLine& commandLine, QWidget*
 TfrmVrelWebCamMain::~TfrmVrelWebCamMain()
 {
     FormDestroy();
-    if (g_mainFormServices == this)
-        g_mainFormServices = nullptr;
     // Camera windows go down with the program without their close handling, so nothing of
     // theirs (a favourite's position, say) is stored now.
     const QList<QPointer<TfrmImage>> windows = m_cameraWindows + m_closingWindows;
@@ -272,7 +270,7 @@ void TfrmVrelWebCamMain::OpenStartupCameras()
         camera->SetDescription(name);
         camera->LoadFromReg();
         if (camera->RunOnStartup)
-            OpenCameraWindow(camera.release());
+            OpenCameraWindow(std::move(camera));
     }
 }
 
@@ -286,14 +284,14 @@ bool TfrmVrelWebCamMain::IsFavoriteOpen(const QString& name) const
                        });
 }
 
-void TfrmVrelWebCamMain::OpenCameraWindow(TWebCamera* camera)
+void TfrmVrelWebCamMain::OpenCameraWindow(std::unique_ptr<TWebCamera> camera)
 {
-    auto* window = new TfrmImage(nullptr);
-    window->BindCamera(camera);
-    if (camera->AlwaysOnTop)
+    auto* window = new TfrmImage(this, nullptr);
+    window->BindCamera(std::move(camera));
+    if (window->Camera()->AlwaysOnTop)
         window->Alwaysontop1Click();
     m_cameraWindows.append(window);
-    TTrace::write("camera-open", camera->Description);
+    TTrace::write("camera-open", window->Camera()->Description);
     window->show();
 }
 

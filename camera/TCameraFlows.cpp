@@ -1,6 +1,6 @@
 #include "camera/TCameraFlows.h"
 
-#include "app/TMainFormServices.h"
+#include "camera/TMainFormServices.h"
 #include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
@@ -41,7 +41,7 @@ void openFromDialog(TMainFormServices& mainForm, const TfrmCameraSettings& dialo
         if (OptionsForm)
             OptionsForm->FillFavorites();
     }
-    mainForm.OpenCameraWindow(camera.release());
+    mainForm.OpenCameraWindow(std::move(camera));
 }
 
 // The sub-menu item whose menu holds the action; null when the action is in no sub-menu.
@@ -146,7 +146,7 @@ void MyFavoritesClick(TMainFormServices& mainForm, const QAction* item)
     auto camera = std::make_unique<TWebCamera>();
     camera->SetDescription(TRegistryMenus::ItemCaption(item));
     camera->LoadFromReg();
-    mainForm.OpenCameraWindow(camera.release());
+    mainForm.OpenCameraWindow(std::move(camera));
 }
 
 } // namespace TCameraFlows

@@ -1,7 +1,7 @@
 #include "options/TfrmOptionsForm.h"
 
-#include "app/TMainFormServices.h"
 #include "camera/RegistryLayout.h"
+#include "camera/TMainFormServices.h"
 #include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
@@ -9,6 +9,7 @@
 #include "lang/Lang.h"
 #include "options/ERegistryError.h"
 #include "options/THelpViewer.h"
+#include "platform/ForceForegroundWindow.h"
 #include "platform/TMakerSite.h"
 #include "platform/TRegistry.h"
 #include "platform/TShell.h"
@@ -59,15 +60,16 @@ public:
 };
 
 // The main form's "Add new camera..." action; null without a main form.
-QAction* mainFormAddCamera()
+QAction* mainFormAddCamera(TMainFormServices* mainForm)
 {
-    auto* form = dynamic_cast<QObject*>(MainForm());
+    auto* form = dynamic_cast<QObject*>(mainForm);
     return form ? form->findChild<QAction*>(QStringLiteral("actAddCamera")) : nullptr;
 }
 
 } // namespace
 
-TfrmOptionsForm::TfrmOptionsForm(QWidget* owner) : TOptionsDlgForm(owner)
+TfrmOptionsForm::TfrmOptionsForm(TMainFormServices* mainForm, QWidget* owner)
+    : TOptionsDlgForm(owner), m_mainForm(mainForm)
 {
     setObjectName(QStringLiteral("frmOptionsForm"));
     setWindowTitle(QStringLiteral("Options"));
@@ -131,7 +133,7 @@ TfrmOptionsForm::TfrmOptionsForm(QWidget* owner) : TOptionsDlgForm(owner)
     mnuFavorites->setObjectName(QStringLiteral("mnuFavorites"));
     mnuAdd = mnuFavorites->addAction(QStringLiteral("Add new camera..."));
     mnuAdd->setObjectName(QStringLiteral("mnuAdd"));
-    if (QAction* action = mainFormAddCamera()) {
+    if (QAction* action = mainFormAddCamera(m_mainForm)) {
         mnuAdd->setText(action->text());
         connect(mnuAdd, &QAction::triggered, action, &QAction::trigger);
     }
@@ -313,12 +315,12 @@ void TfrmOptionsForm::lstFavoritesDblClick()
 
 void TfrmOptionsForm::mnuOpenCameraClick()
 {
-    if (SelectedFavorite() < 0 || !MainForm())
+    if (SelectedFavorite() < 0 || !m_mainForm)
         return;
     auto camera = std::make_unique<TWebCamera>();
     camera->SetDescription(selectedDescription());
     camera->LoadFromReg();
-    MainForm()->OpenCameraWindow(camera.release());
+    m_mainForm->OpenCameraWindow(std::move(camera));
 }
 
 void TfrmOptionsForm::mnuSettingsClick()
@@ -374,8 +376,8 @@ void TfrmOptionsForm::mnuDeleteClick()
 
 void TfrmOptionsForm::favoritesChanged(int remembered)
 {
-    if (MainForm())
-        MainForm()->BuildFavoritesMenu();
+    if (m_mainForm)
+        m_mainForm->BuildFavoritesMenu();
     FillFavorites();
     const int count = lstFavorites->rowCount();
     SelectFavorite(count == 0 ? -1 : std::min(remembered, count - 1));

@@ -1,6 +1,6 @@
 #include "viewer/fImage.h"
 
-#include "app/TMainFormServices.h"
+#include "camera/TMainFormServices.h"
 #include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
@@ -56,8 +56,8 @@ const QString SaveFilter = QStringLiteral("All (*.gif;*.jpg;*.bmp)|*.gif;*.jpg;*
 
 } // namespace
 
-TfrmImage::TfrmImage(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+TfrmImage::TfrmImage(TMainFormServices* mainForm, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_mainForm(mainForm)
 {
     setObjectName(QStringLiteral("frmImage"));
     m_place = pos();
@@ -231,9 +231,9 @@ void TfrmImage::connectDownload()
     };
 }
 
-void TfrmImage::BindCamera(TWebCamera* camera)
+void TfrmImage::BindCamera(std::unique_ptr<TWebCamera> camera)
 {
-    m_camera.reset(camera);
+    m_camera = std::move(camera);
     SetDescription(m_camera->Description);
     placeWindow();
 }
@@ -620,8 +620,8 @@ void TfrmImage::mnuSettingsClick()
     ApplyScale();
     if (dialog->chkAdd->isChecked())
         m_camera->SaveToReg();
-    if (MainForm())
-        MainForm()->BuildFavoritesMenu();
+    if (m_mainForm)
+        m_mainForm->BuildFavoritesMenu();
     SetDescription(m_camera->Description);
     Alwaysontop1Click();
     if (TfrmCameraSettings::Trimmed(oldURL) != TfrmCameraSettings::Trimmed(m_camera->URL))
@@ -668,8 +668,8 @@ void TfrmImage::FormClose()
         m_camera->Top = at.y();
         m_camera->SaveToReg();
     }
-    if (MainForm())
-        MainForm()->RemoveCameraWindow(this);
+    if (m_mainForm)
+        m_mainForm->RemoveCameraWindow(this);
 }
 
 void TfrmImage::contextMenuEvent(QContextMenuEvent* event)

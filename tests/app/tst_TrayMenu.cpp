@@ -33,9 +33,9 @@
 
 namespace {
 
-TWebCamera* newCamera(const QString& description)
+std::unique_ptr<TWebCamera> newCamera(const QString& description)
 {
-    auto* camera = new TWebCamera;
+    auto camera = std::make_unique<TWebCamera>();
     camera->SetDescription(description);
     camera->Scale = 100;
     return camera;

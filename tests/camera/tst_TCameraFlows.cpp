@@ -1,6 +1,6 @@
-#include "app/TMainFormServices.h"
 #include "camera/RegistryLayout.h"
 #include "camera/TCameraFlows.h"
+#include "camera/TMainFormServices.h"
 #include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
@@ -44,10 +44,10 @@ public:
         Calls.append(QStringLiteral("UnregisterDialog"));
         QVERIFY(Registered.removeOne(dialog));
     }
-    void OpenCameraWindow(TWebCamera* camera) override
+    void OpenCameraWindow(std::unique_ptr<TWebCamera> camera) override
     {
         Calls.append(QStringLiteral("OpenCameraWindow"));
-        Opened.emplace_back(camera);
+        Opened.push_back(std::move(camera));
     }
     void RemoveCameraWindow(QWidget*) override { Calls.append(QStringLiteral("RemoveCameraWindow")); }
     void BuildFavoritesMenu() override { Calls.append(QStringLiteral("BuildFavoritesMenu")); }

@@ -1,5 +1,5 @@
-#include "app/TMainFormServices.h"
 #include "camera/RegistryLayout.h"
+#include "camera/TMainFormServices.h"
 #include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
@@ -68,17 +68,14 @@ public:
     {
         actAddCamera = new QAction("Add new camera...", this);
         actAddCamera->setObjectName("actAddCamera");
-        g_mainFormServices = this;
     }
-    ~TStandInMainForm() override { g_mainFormServices = nullptr; }
 
     void CancelOpenDialogs() override {}
     void RegisterDialog(QWidget*) override {}
     void UnregisterDialog(QWidget*) override {}
-    void OpenCameraWindow(TWebCamera* camera) override
+    void OpenCameraWindow(std::unique_ptr<TWebCamera> camera) override
     {
         Opened.append(camera->Description + " " + camera->URL);
-        delete camera;
     }
     void RemoveCameraWindow(QWidget*) override {}
     void BuildFavoritesMenu() override { ++MenuBuilds; }
@@ -182,7 +179,7 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QString, caption);
         QFETCH(int, help);
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         QObject* component = form.findChild<QObject*>(name);
         QVERIFY2(component, qPrintable(name));
         if (!caption.isNull())
@@ -192,7 +189,7 @@ private Q_SLOTS:
 
     void windowLayout()
     {
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         QCOMPARE(form.objectName(), QString("frmOptionsForm"));
         QCOMPARE(form.size(), QSize(434, 324));
         QVERIFY(form.windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
@@ -217,7 +214,7 @@ private Q_SLOTS:
         addFavorite("Alpha");
         addFavorite("beta");
         {
-            TfrmOptionsForm form;
+            TfrmOptionsForm form(m_main.get());
             QCOMPARE(OptionsForm, static_cast<TOptionsFormControls*>(&form));
             QCOMPARE(form.windowTitle(), QString("Options Vrel Web Camera"));
             QCOMPARE(form.LanguageEntries(), (QStringList{"Engish", "Deutsch", QStringLiteral("Русский")}));
@@ -238,7 +235,7 @@ private Q_SLOTS:
         QVERIFY(key.writeDword("StartOnStartup", 1));
         QVERIFY(key.writeDword("CheckForUpdatesOnStartup", 0));
         QVERIFY(key.writeString("Language", "ENGISH"));
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.cbxCheckForUpdates->setChecked(true);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -264,7 +261,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, closedBy);
         QFETCH(bool, stored);
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.cbxStartup->setChecked(true);
@@ -300,7 +297,7 @@ private Q_SLOTS:
     {
         TRegKey key = TRegKey::create(TRegRoot::CurrentUser, RegistryLayout::ProgramKey);
         QVERIFY(key.writeString("Language", "Deutsch"));
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.cbxLanguages->addItem("Deutsch");
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -321,7 +318,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, selected);
         addFavorite("Alpha");
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.ShowPage(TfrmOptionsForm::FavoritesPage);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -360,7 +357,7 @@ private Q_SLOTS:
         for (const QString& name : favorites)
             addFavorite(name);
         answerPrompts(answer);
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.SelectFavorite(row);
         form.mnuDeleteClick();
 
@@ -399,7 +396,7 @@ private Q_SLOTS:
         QFETCH(QString, storedUrl);
         addFavorite("Cam A");
         addFavorite("Cam C");
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.SelectFavorite(0);
         bool filledForEditing = false;
         whenModalShows<TfrmCameraSettings>([&](TfrmCameraSettings* dialog) {
@@ -434,7 +431,7 @@ private Q_SLOTS:
     void editingToABlankDescriptionIsRefused()
     {
         addFavorite("Cam A");
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.SelectFavorite(0);
         bool stayedOpen = false;
         whenModalShows<TfrmCameraSettings>([&](TfrmCameraSettings* dialog) {
@@ -455,7 +452,7 @@ private Q_SLOTS:
     void doubleClickEditsAndCancelChangesNothing()
     {
         addFavorite("Cam A");
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.ShowPage(TfrmOptionsForm::FavoritesPage);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -480,7 +477,7 @@ private Q_SLOTS:
     void openShowsTheFavoriteAndStaysOpen()
     {
         addFavorite("Cam A", "http://127.0.0.1:1/cam-a.jpg");
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.SelectFavorite(0);
@@ -491,7 +488,7 @@ private Q_SLOTS:
 
     void addRunsTheMainFormsActionAndRefreshes()
     {
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         QSignalSpy added(m_main->actAddCamera, &QAction::triggered);
         connect(m_main->actAddCamera, &QAction::triggered, this, [] {
             addFavorite("New one");
@@ -506,7 +503,7 @@ private Q_SLOTS:
     void missingFavoritesKeyLeavesTheList()
     {
         addFavorite("Cam A");
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         QVERIFY(TRegKey::deleteTree(TRegRoot::CurrentUser, Favorites));
         form.FillFavorites();
         QCOMPARE(listed(form), QStringList{"Cam A"});
@@ -519,7 +516,7 @@ private Q_SLOTS:
             opened.append(address);
             return true;
         });
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         QTest::mouseClick(form.btnGetLatestVersion, Qt::LeftButton);
         QCOMPARE(opened, QStringList{"http://maker.test/vrelcam.html"});
     }
@@ -562,7 +559,7 @@ private Q_SLOTS:
         QFETCH(QString, control);
         QFETCH(int, page);
         QFETCH(QString, title);
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.HelpFile = VREL_BIN_DIR "/Options.EN";
         form.ShowPage(page);
         form.show();
@@ -584,7 +581,7 @@ private Q_SLOTS:
     // answers with the focused control's topic instead.
     void helpButtonShowsTheFocusedControlsTopic()
     {
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.HelpFile = VREL_BIN_DIR "/Options.EN";
         form.show();
         form.activateWindow();
@@ -611,7 +608,7 @@ private Q_SLOTS:
         QVERIFY(TRegKey::create(TRegRoot::CurrentUser, RegistryLayout::ProgramKey)
                     .writeDword("StartOnStartup", 1));
         answerPrompts("ok");
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QCOMPARE(m_prompts.size(), 1);
@@ -622,7 +619,7 @@ private Q_SLOTS:
 
     void helpWithoutItsFileSaysSo()
     {
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.HelpFile = m_dir.filePath("Options.XX");
         THelpViewer viewer;
         QVERIFY(!viewer.ShowTopic(form.HelpFile, 14));

@@ -87,7 +87,7 @@ class tst_fImageFetch : public QObject
     // Opened and active, so that its shortcuts reach it.
     TfrmImage* open(qint32 interval = 1, qint32 scale = 100)
     {
-        m_window = openWindow(camera(QStringLiteral("Harbour"), url(), interval, scale));
+        m_window = openWindow(camera(QStringLiteral("Harbour"), url(), interval, scale), m_mainForm.get());
         return QTest::qWaitForWindowActive(m_window) ? m_window.data() : nullptr;
     }
 
