@@ -1,7 +1,6 @@
 #include "camera/TCameraFlows.h"
 
 #include "camera/TMainFormServices.h"
-#include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
 #include "catalog/TRegistryMenus.h"
@@ -10,7 +9,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QIcon>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
 
@@ -19,17 +17,6 @@
 
 namespace TCameraFlows {
 namespace {
-
-// Reads a dialog that ended with OK into the record, in the order the add flow sets them.
-void readDialog(const TfrmCameraSettings& dialog, TWebCamera& camera)
-{
-    camera.SetUpdateInterval(dialog.edtPeriod->value());
-    camera.SetDescription(dialog.edtDescr->text());
-    camera.SetURL(dialog.edtURL->text());
-    camera.SetRunOnStartup(dialog.chkStartup->isChecked());
-    camera.SetAlwaysOnTop(dialog.chkTop->isChecked());
-    camera.Scale = dialog.Scale();
-}
 
 // Stores the camera as a favourite when the dialog asks for it, then opens its window.
 void openFromDialog(TMainFormServices& mainForm, const TfrmCameraSettings& dialog,
@@ -86,14 +73,14 @@ void removeMarkers(QAction* item, const QAction* catalogRoot)
 void actAddCameraExecute(TMainFormServices& mainForm, QWidget* owner)
 {
     QPointer<TfrmCameraSettings> dialog = new TfrmCameraSettings(owner);
-    dialog->EditMode = false;
+    auto camera = std::make_unique<TWebCamera>();
+    dialog->LoadFrom(*camera, TfrmCameraSettings::TFlow::Add);
     QWidget* const registered = dialog;
     mainForm.RegisterDialog(registered);
     const int result = dialog->exec();
     // The owner may have gone during the modal loop, and the dialog with it.
     if (dialog && result == TfrmCameraSettings::mrOk) {
-        auto camera = std::make_unique<TWebCamera>();
-        readDialog(*dialog, *camera);
+        dialog->StoreInto(*camera);
         openFromDialog(mainForm, *dialog, std::move(camera));
     }
     mainForm.UnregisterDialog(registered);
@@ -104,7 +91,6 @@ void CatalogClick(TMainFormServices& mainForm, QWidget* owner, QAction* item, co
                   const QString& keyPath)
 {
     QPointer<TfrmCameraSettings> dialog = new TfrmCameraSettings(owner);
-    dialog->EditMode = false;
     QWidget* const registered = dialog;
     mainForm.CancelOpenDialogs();
     mainForm.RegisterDialog(registered);
@@ -119,22 +105,10 @@ void CatalogClick(TMainFormServices& mainForm, QWidget* owner, QAction* item, co
         removeMarkers(item, catalogRoot);
     }
 
-    dialog->edtPeriod->setValue(camera->UpdateInterval);
-    dialog->edtDescr->setText(camera->Description);
-    dialog->edtURL->setText(camera->URL);
-    dialog->chkAdd->setChecked(false);
-    dialog->chkTop->setChecked(camera->AlwaysOnTop);
-    dialog->chkStartup->setChecked(camera->RunOnStartup);
-    dialog->SetScale(camera->Scale);
-
+    dialog->LoadFrom(*camera, TfrmCameraSettings::TFlow::Catalog);
     const int result = dialog->exec();
     if (dialog && result == TfrmCameraSettings::mrOk) {
-        camera->SetUpdateInterval(dialog->edtPeriod->value());
-        camera->SetDescription(dialog->edtDescr->text());
-        camera->SetURL(dialog->edtURL->text());
-        camera->SetAlwaysOnTop(dialog->chkTop->isChecked());
-        camera->SetRunOnStartup(dialog->chkStartup->isChecked());
-        camera->Scale = dialog->Scale();
+        dialog->StoreInto(*camera);
         openFromDialog(mainForm, *dialog, std::move(camera));
     }
     mainForm.UnregisterDialog(registered);

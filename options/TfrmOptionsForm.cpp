@@ -333,24 +333,14 @@ void TfrmOptionsForm::mnuSettingsClick()
     camera.LoadFromReg();
 
     QPointer<TfrmCameraSettings> dialog = new TfrmCameraSettings(this);
-    dialog->EditMode = true;
-    dialog->edtURL->setText(camera.URL);
-    dialog->edtDescr->setText(camera.Description);
-    dialog->chkStartup->setChecked(camera.RunOnStartup);
-    dialog->chkTop->setChecked(camera.AlwaysOnTop);
-    dialog->chkAdd->setChecked(camera.isFavorite());
-    dialog->edtPeriod->setValue(camera.UpdateInterval);
+    dialog->LoadFrom(camera, TfrmCameraSettings::TFlow::Favorite);
     const int result = dialog->exec();
     if (dialog && result == TfrmCameraSettings::mrOk) {
         // The dialog refuses a description that is blank once trimmed, so a rename never
         // deletes the old key without a new one to take its place.
         if (TfrmCameraSettings::Trimmed(camera.Description) != dialog->edtDescr->text())
             camera.ClearReg();
-        camera.SetURL(dialog->edtURL->text());
-        camera.SetDescription(dialog->edtDescr->text());
-        camera.SetUpdateInterval(dialog->edtPeriod->value());
-        camera.SetRunOnStartup(dialog->chkStartup->isChecked());
-        camera.SetAlwaysOnTop(dialog->chkTop->isChecked());
+        dialog->StoreInto(camera);
         bool stored = true;
         if (dialog->chkAdd->isChecked())
             stored = camera.SaveToReg();

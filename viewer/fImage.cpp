@@ -591,14 +591,7 @@ void TfrmImage::mnuSettingsClick()
         return;
     QPointer<TfrmImage> self(this);
     QPointer<TfrmCameraSettings> dialog = new TfrmCameraSettings(this);
-    dialog->EditMode = true;
-    dialog->edtURL->setText(m_camera->URL);
-    dialog->edtDescr->setText(m_camera->Description);
-    dialog->chkStartup->setChecked(m_camera->RunOnStartup);
-    dialog->chkTop->setChecked(m_camera->AlwaysOnTop);
-    dialog->SetScale(m_camera->Scale);
-    dialog->chkAdd->setChecked(m_camera->isFavorite());
-    dialog->edtPeriod->setValue(m_camera->UpdateInterval);
+    dialog->LoadFrom(*m_camera, TfrmCameraSettings::TFlow::Edit);
 
     const int result = dialog->exec();
     if (!self || !dialog)
@@ -610,13 +603,8 @@ void TfrmImage::mnuSettingsClick()
     const QString oldURL = m_camera->URL;
     if (TfrmCameraSettings::Trimmed(m_camera->Description) != dialog->edtDescr->text())
         m_camera->ClearReg();
-    m_camera->SetURL(dialog->edtURL->text());
-    m_camera->SetDescription(dialog->edtDescr->text());
-    m_camera->SetUpdateInterval(dialog->edtPeriod->value());
+    dialog->StoreInto(*m_camera);
     setTimerInterval(TFetchRules::TimerIntervalMs(m_camera->UpdateInterval));
-    m_camera->SetRunOnStartup(dialog->chkStartup->isChecked());
-    m_camera->SetAlwaysOnTop(dialog->chkTop->isChecked());
-    m_camera->Scale = dialog->Scale();
     ApplyScale();
     if (dialog->chkAdd->isChecked())
         m_camera->SaveToReg();

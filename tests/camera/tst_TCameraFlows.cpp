@@ -21,6 +21,7 @@
 #include <memory>
 #include <vector>
 
+#include "tests/support/TCameraSettingsRows.h"
 #include "tests/support/WhenModalShows.h"
 
 namespace {
@@ -194,6 +195,54 @@ private Q_SLOTS:
         }
     }
 
+    void addStoresEachControl_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("record");
+        QTest::addColumn<bool>("favourite");
+        QTest::newRow("none") << "none"
+                              << "cam.example/a.jpg|Garden|1|100|startup=1|top=1" << true;
+        QTest::newRow("url") << "edtURL"
+                             << "new.example/b.jpg|Garden|1|100|startup=1|top=1" << true;
+        QTest::newRow("description") << "edtDescr"
+                                     << "cam.example/a.jpg|Flipped|1|100|startup=1|top=1" << true;
+        QTest::newRow("interval") << "edtPeriod"
+                                  << "cam.example/a.jpg|Garden|0|100|startup=1|top=1" << true;
+        QTest::newRow("scale") << "cbxScale"
+                               << "cam.example/a.jpg|Garden|1|25|startup=1|top=1" << true;
+        QTest::newRow("open-on-startup") << "chkStartup"
+                                         << "cam.example/a.jpg|Garden|1|100|startup=0|top=1" << true;
+        QTest::newRow("stay-on-top") << "chkTop"
+                                     << "cam.example/a.jpg|Garden|1|100|startup=1|top=0" << true;
+        QTest::newRow("add-to-favourites") << "chkAdd"
+                                           << "cam.example/a.jpg|Garden|1|100|startup=1|top=1" << false;
+    }
+    void addStoresEachControl()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, record);
+        QFETCH(bool, favourite);
+        TRecordingMainForm mainForm;
+        whenDialogShows([&](TfrmCameraSettings* d) {
+            d->edtURL->setText(QStringLiteral("cam.example/a.jpg"));
+            d->edtDescr->setText(QStringLiteral("Garden"));
+            CameraSettingsRows::flip(d, control, QStringLiteral("new.example/b.jpg"));
+            QTest::mouseClick(d->btnOk, Qt::LeftButton);
+        });
+        TCameraFlows::actAddCameraExecute(mainForm, &m_owner);
+
+        QCOMPARE(mainForm.Opened.size(), size_t(1));
+        const TWebCamera& opened = *mainForm.Opened.front();
+        QCOMPARE(CameraSettingsRows::settingsOf(opened), record);
+        TWebCamera stored;
+        stored.SetDescription(opened.Description);
+        QCOMPARE(stored.isFavorite(), favourite);
+        if (favourite) {
+            stored.LoadFromReg();
+            QCOMPARE(CameraSettingsRows::settingsOf(stored), record);
+        }
+    }
+
     void addOverwritesFavouriteOfSameName()
     {
         TWebCamera old;
@@ -256,6 +305,56 @@ private Q_SLOTS:
         QCOMPARE(c.RunOnStartup, true);
         QCOMPARE(c.AlwaysOnTop, false);
         QVERIFY(!c.isFavorite());
+    }
+
+    // Cam1's catalog key: interval 10000 (shown as 99), scale 75 (shown as "Original Size"),
+    // not on top, open on start-up.
+    void catalogStoresEachControl_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("record");
+        QTest::addColumn<bool>("favourite");
+        QTest::newRow("none") << "none"
+                              << "alps.example/cam1.jpg|Cam1|99|100|startup=1|top=0" << false;
+        QTest::newRow("url") << "edtURL"
+                             << "new.example/b.jpg|Cam1|99|100|startup=1|top=0" << false;
+        QTest::newRow("description") << "edtDescr"
+                                     << "alps.example/cam1.jpg|Flipped|99|100|startup=1|top=0" << false;
+        QTest::newRow("interval") << "edtPeriod"
+                                  << "alps.example/cam1.jpg|Cam1|98|100|startup=1|top=0" << false;
+        QTest::newRow("scale") << "cbxScale"
+                               << "alps.example/cam1.jpg|Cam1|99|25|startup=1|top=0" << false;
+        QTest::newRow("open-on-startup") << "chkStartup"
+                                         << "alps.example/cam1.jpg|Cam1|99|100|startup=0|top=0" << false;
+        QTest::newRow("stay-on-top") << "chkTop"
+                                     << "alps.example/cam1.jpg|Cam1|99|100|startup=1|top=1" << false;
+        QTest::newRow("add-to-favourites") << "chkAdd"
+                                           << "alps.example/cam1.jpg|Cam1|99|100|startup=1|top=0" << true;
+    }
+    void catalogStoresEachControl()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, record);
+        QFETCH(bool, favourite);
+        TRecordingMainForm mainForm;
+        whenDialogShows([&](TfrmCameraSettings* d) {
+            CameraSettingsRows::flip(d, control, QStringLiteral("new.example/b.jpg"));
+            QTest::mouseClick(d->btnOk, Qt::LeftButton);
+        });
+        TCameraFlows::CatalogClick(mainForm, &m_owner, m_cam1, m_catalog->menuAction(),
+                                   QStringLiteral("Europe\\Alps"));
+
+        QCOMPARE(mainForm.Opened.size(), size_t(1));
+        const TWebCamera& opened = *mainForm.Opened.front();
+        QCOMPARE(CameraSettingsRows::settingsOf(opened), record);
+        QCOMPARE(opened.CatalogPath, QStringLiteral("Europe\\Alps"));
+        TWebCamera stored;
+        stored.SetDescription(opened.Description);
+        QCOMPARE(stored.isFavorite(), favourite);
+        if (favourite) {
+            stored.LoadFromReg();
+            QCOMPARE(CameraSettingsRows::settingsOf(stored), record);
+        }
     }
 
     void catalogZeroIntervalShowsOne()

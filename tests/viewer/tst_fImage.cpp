@@ -26,6 +26,7 @@
 #include <functional>
 #include <memory>
 
+#include "tests/support/TCameraSettingsRows.h"
 #include "tests/support/TTestHttpServer.h"
 #include "tests/support/WhenModalShows.h"
 
@@ -584,6 +585,59 @@ private Q_SLOTS:
         QVERIFY(waitSettled());
         QCOMPARE(m_server->requestCount(), requests);
         QCOMPARE(m_window->lblStatus->text(), Done);
+    }
+
+    // The window's camera: interval 1, original size, on top, not opened on start-up. URLs are
+    // shown without the loopback server's address.
+    void settingsStoresEachControl_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<bool>("wasFavourite");
+        QTest::addColumn<QString>("record");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("none") << "none" << true << "/cam.jpg|Harbour|1|100|startup=0|top=1" << true;
+        QTest::newRow("url") << "edtURL" << true << "/other.jpg|Harbour|1|100|startup=0|top=1" << true;
+        QTest::newRow("description") << "edtDescr" << true << "/cam.jpg|Flipped|1|100|startup=0|top=1"
+                                     << true;
+        QTest::newRow("interval") << "edtPeriod" << true << "/cam.jpg|Harbour|0|100|startup=0|top=1" << true;
+        QTest::newRow("scale") << "cbxScale" << true << "/cam.jpg|Harbour|1|25|startup=0|top=1" << true;
+        QTest::newRow("open-on-startup")
+            << "chkStartup" << true << "/cam.jpg|Harbour|1|100|startup=1|top=1" << true;
+        QTest::newRow("stay-on-top") << "chkTop" << true << "/cam.jpg|Harbour|1|100|startup=0|top=0" << true;
+        QTest::newRow("add-to-favourites")
+            << "chkAdd" << false << "/cam.jpg|Harbour|1|100|startup=0|top=1" << true;
+        QTest::newRow("not-a-favourite")
+            << "none" << false << "/cam.jpg|Harbour|1|100|startup=0|top=1" << false;
+    }
+    void settingsStoresEachControl()
+    {
+        QFETCH(QString, control);
+        QFETCH(bool, wasFavourite);
+        QFETCH(QString, record);
+        QFETCH(bool, stored);
+        m_server->route(QStringLiteral("/other.jpg"), TScriptedResponse::ok(png(), "image/png"));
+        QVERIFY(openSettled(wasFavourite ? favourite(QStringLiteral("Harbour"))
+                                         : camera(QStringLiteral("Harbour"), url())));
+        whenSettingsShow([&](TfrmCameraSettings* d) {
+            CameraSettingsRows::flip(d, control, url(QStringLiteral("/other.jpg")));
+            QTest::mouseClick(d->btnOk, Qt::LeftButton);
+        });
+        m_window->mnuSettings->trigger();
+        QVERIFY(waitSettled());
+
+        const QString server = url(QStringLiteral("/")).chopped(1);
+        QCOMPARE(CameraSettingsRows::settingsOf(*m_window->Camera()).remove(server), record);
+        QCOMPARE(m_window->windowFlags().testFlag(Qt::WindowStaysOnTopHint), m_window->Camera()->AlwaysOnTop);
+        TWebCamera kept;
+        kept.SetDescription(m_window->Camera()->Description);
+        QCOMPARE(kept.isFavorite(), stored);
+        if (stored) {
+            kept.LoadFromReg();
+            QCOMPARE(CameraSettingsRows::settingsOf(kept).remove(server), record);
+        }
+        // A rename leaves no favourite under the old name.
+        QCOMPARE(TRegKey::exists(TRegRoot::CurrentUser, favouriteKey(QStringLiteral("Harbour"))),
+                 stored && kept.Description == QLatin1String("Harbour"));
     }
 
     // Renaming a favourite to blanks would delete its key and store nothing in its place.
