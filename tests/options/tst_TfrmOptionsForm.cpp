@@ -31,6 +31,7 @@
 
 #include <memory>
 
+#include "tests/support/TCameraSettingsRows.h"
 #include "tests/support/WhenModalShows.h"
 
 namespace {
@@ -424,6 +425,49 @@ private Q_SLOTS:
         QCOMPARE(listed(form), stored + QStringList{"Cam C"});
         QCOMPARE(form.SelectedFavorite(), 0);
         QCOMPARE(m_main->MenuBuilds, 1);
+    }
+
+    // "Cam A" as addFavorite stores it. The scale is not the dialog's to change here.
+    void editingStoresEachControl_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("record");
+        QTest::newRow("none") << "none"
+                              << "http://127.0.0.1:1/a.jpg|Cam A|0|50|startup=1|top=0";
+        QTest::newRow("url") << "edtURL"
+                             << "http://127.0.0.1:1/b.jpg|Cam A|0|50|startup=1|top=0";
+        QTest::newRow("description") << "edtDescr"
+                                     << "http://127.0.0.1:1/a.jpg|Flipped|0|50|startup=1|top=0";
+        QTest::newRow("interval") << "edtPeriod"
+                                  << "http://127.0.0.1:1/a.jpg|Cam A|1|50|startup=1|top=0";
+        QTest::newRow("scale-not-read") << "cbxScale"
+                                        << "http://127.0.0.1:1/a.jpg|Cam A|0|50|startup=1|top=0";
+        QTest::newRow("open-on-startup") << "chkStartup"
+                                         << "http://127.0.0.1:1/a.jpg|Cam A|0|50|startup=0|top=0";
+        QTest::newRow("stay-on-top") << "chkTop"
+                                     << "http://127.0.0.1:1/a.jpg|Cam A|0|50|startup=1|top=1";
+        QTest::newRow("untick-keeps-favourite") << "chkAdd"
+                                                << "http://127.0.0.1:1/a.jpg|Cam A|0|50|startup=1|top=0";
+    }
+    void editingStoresEachControl()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, record);
+        addFavorite("Cam A");
+        TfrmOptionsForm form(m_main.get());
+        form.SelectFavorite(0);
+        whenModalShows<TfrmCameraSettings>([&](TfrmCameraSettings* dialog) {
+            CameraSettingsRows::flip(dialog, control, "http://127.0.0.1:1/b.jpg");
+            QTest::mouseClick(dialog->btnOk, Qt::LeftButton);
+        });
+        form.mnuSettingsClick();
+
+        const QString description = record.section('|', 1, 1);
+        QCOMPARE(storedFavorites(), QStringList{description});
+        TWebCamera stored;
+        stored.SetDescription(description);
+        stored.LoadFromReg();
+        QCOMPARE(CameraSettingsRows::settingsOf(stored), record);
     }
 
     // A description that is blank once trimmed is refused as in the camera window, so the

@@ -27,7 +27,8 @@ inline QString settingsOf(const TWebCamera& camera)
         .arg(int(camera.AlwaysOnTop));
 }
 
-// "none" changes nothing. Check boxes toggle even when disabled: the mapping copies them anyway.
+// "none" changes nothing; the interval steps down, or up from 0. Check boxes toggle even when
+// disabled: the mapping copies them anyway.
 inline void flip(TfrmCameraSettings* dialog, const QString& control, const QString& newURL)
 {
     if (control == QLatin1String("edtURL"))
@@ -35,7 +36,7 @@ inline void flip(TfrmCameraSettings* dialog, const QString& control, const QStri
     else if (control == QLatin1String("edtDescr"))
         dialog->edtDescr->setText(FlippedDescription);
     else if (control == QLatin1String("edtPeriod"))
-        QTest::keyClick(dialog->edtPeriod, Qt::Key_Down);
+        QTest::keyClick(dialog->edtPeriod, dialog->edtPeriod->value() == 0 ? Qt::Key_Up : Qt::Key_Down);
     else if (control == QLatin1String("cbxScale"))
         dialog->cbxScale->setCurrentIndex(0);
     else if (auto* box = dialog->findChild<QCheckBox*>(control))
