@@ -2,6 +2,7 @@
 
 #include "app/ClearRegistryKey.h"
 #include "app/TMenuImages.h"
+#include "app/TrayMenuSettings.h"
 #include "camera/RegistryLayout.h"
 #include "camera/TCameraFlows.h"
 #include "camera/TWebCamera.h"
