@@ -406,60 +406,94 @@ void TfrmVrelWebCamMain::BuildMenu()
         connect(item, &QAction::triggered, action, [action] { action->trigger(); });
     };
 
+    // The menu in display order. A sub-menu row opens the menu that the rows naming it go into;
+    // a row without a caption takes it from the action it runs (see below).
     using namespace TMenuImages;
     using F = TfrmVrelWebCamMain;
-    mnuAddnewCamera = AddItem(PopupMenu1, "mnuAddnewCamera", QString(), -1, nullptr);
-    runs(mnuAddnewCamera, actAddCamera, false);
-    mnuOptions =
-        AddItem(PopupMenu1, "mnuOptions", QStringLiteral("Options..."), Options, &F::mnuOptionsClick);
-    PopupMenu1->setDefaultAction(mnuOptions);
+    enum class TKind
+    {
+        Item,
+        Separator,
+        SubMenu
+    };
+    enum TIn
+    {
+        Main,
+        Catalog,
+        Favorites,
+        Web,
+        MenuCount
+    };
+    struct TRow
+    {
+        TKind Kind;
+        TIn In;
+        const char* Name;
+        const char* Caption;
+        int Image;
+        void (F::*Handler)();
+        QAction* F::*Field;
+    };
+    static const TRow Rows[] = {
+        {TKind::Item, Main, "mnuAddnewCamera", nullptr, -1, nullptr, &F::mnuAddnewCamera},
+        {TKind::Item, Main, "mnuOptions", "Options...", Options, &F::mnuOptionsClick, &F::mnuOptions},
+        {TKind::SubMenu, Catalog, "mnuWebCameraCatalog", "&Web Camera Catalog", -1, nullptr,
+         &F::mnuWebCameraCatalog},
+        {TKind::Item, Catalog, "mnuLoadFavorites", "Load Catalog from Vrel Kestro web site", -1,
+         &F::mnuLoadFavoritesClick, &F::mnuLoadFavorites},
+        {TKind::Separator, Catalog, "N5", nullptr, -1, nullptr, &F::N5},
+        {TKind::SubMenu, Favorites, "mnuMyFavorites", "&My Favorites", -1, nullptr, &F::mnuMyFavorites},
+        {TKind::Item, Favorites, "mnuOrganizeMyFavorites", "Organize My Favorites...", -1, nullptr,
+         &F::mnuOrganizeMyFavorites},
+        {TKind::Item, Favorites, "mnuAddNewFavorite", "Add new Favorite camera...", -1, nullptr,
+         &F::mnuAddNewFavorite},
+        {TKind::Separator, Favorites, "N3", nullptr, -1, nullptr, &F::N3},
+        {TKind::Separator, Main, "N4", nullptr, -1, nullptr, &F::N4},
+        {TKind::SubMenu, Web, "mnuOnTheWeb", "On the Web", GlobeWithPage, nullptr, &F::mnuOnTheWeb},
+        {TKind::Item, Web, "mnuVrel", "Vrel Kestro Software - other products", WebPage, &F::mnuVrelClick,
+         &F::mnuVrel},
+        {TKind::Item, Web, "mnuVrelTarn", "Vrel Web Camera - check latest version", WebPage,
+         &F::mnuVrelTarnClick, &F::mnuVrelTarn},
+        {TKind::Item, Web, "mnuVrelTarnFeature", "Vrel Web Camera - request new feature", WebPage,
+         &F::mnuVrelTarnFeatureClick, &F::mnuVrelTarnFeature},
+        {TKind::Item, Web, "mnuContactUs", "Contact us - get support or give your advise", WebPage,
+         &F::mnuContactUsClick, &F::mnuContactUs},
+        {TKind::Item, Web, "mnuFAQ", "FAQ - Frequently Asked Qustions", WebPage, &F::mnuFAQClick, &F::mnuFAQ},
+        {TKind::Separator, Main, "N1", nullptr, -1, nullptr, &F::N1},
+        {TKind::Item, Main, "mnuReadme", "&Readme", TextDocument, &F::mnuReadmeClick, &F::mnuReadme},
+        {TKind::Separator, Main, "N2", nullptr, -1, nullptr, &F::N2},
+        {TKind::Item, Main, "mnuAbout", "About...", About, &F::mnuAboutClick, &F::mnuAbout},
+        {TKind::Item, Main, "mnuTips", "Show &Tip of the Day", LightBulb, &F::mnuTipsClick, &F::mnuTips},
+        // Choosing it only closes the menu, as choosing any item does.
+        {TKind::Item, Main, "mnuCloseMenu", "&Close this menu", Window, nullptr, &F::mnuCloseMenu},
+        {TKind::Item, Main, "mnuExit", "E&xit", Exit, &F::mnuExitClick, &F::mnuExit},
+    };
+    QMenu* menus[MenuCount] = {PopupMenu1, nullptr, nullptr, nullptr};
+    for (const TRow& row : Rows) {
+        const QString caption = row.Caption ? QString::fromUtf8(row.Caption) : QString();
+        switch (row.Kind) {
+        case TKind::Item:
+            this->*row.Field = AddItem(menus[row.In], row.Name, caption, row.Image, row.Handler);
+            break;
+        case TKind::Separator:
+            this->*row.Field = AddSeparator(menus[row.In], row.Name);
+            break;
+        case TKind::SubMenu:
+            menus[row.In] = AddSubMenu(PopupMenu1, row.Name, caption, row.Image);
+            this->*row.Field = menus[row.In]->menuAction();
+            break;
+        }
+    }
 
+    runs(mnuAddnewCamera, actAddCamera, false);
+    runs(mnuOrganizeMyFavorites, actOrgFavorites, true);
+    runs(mnuAddNewFavorite, actAddCamera, true);
+    PopupMenu1->setDefaultAction(mnuOptions);
     // Filled at run time with the catalog's and the favourites' cameras after their separators;
     // a separator with nothing after it stays hidden.
-    QMenu* catalog = AddSubMenu(PopupMenu1, "mnuWebCameraCatalog", QStringLiteral("&Web Camera Catalog"), -1);
-    catalog->setSeparatorsCollapsible(true);
-    mnuWebCameraCatalog = catalog->menuAction();
-    mnuLoadFavorites =
-        AddItem(catalog, "mnuLoadFavorites", QStringLiteral("Load Catalog from Vrel Kestro web site"), -1,
-                &F::mnuLoadFavoritesClick);
-    N5 = AddSeparator(catalog, "N5");
-
-    QMenu* favorites = AddSubMenu(PopupMenu1, "mnuMyFavorites", QStringLiteral("&My Favorites"), -1);
-    favorites->setSeparatorsCollapsible(true);
-    mnuMyFavorites = favorites->menuAction();
-    mnuOrganizeMyFavorites =
-        AddItem(favorites, "mnuOrganizeMyFavorites", QStringLiteral("Organize My Favorites..."), -1, nullptr);
-    runs(mnuOrganizeMyFavorites, actOrgFavorites, true);
-    mnuAddNewFavorite =
-        AddItem(favorites, "mnuAddNewFavorite", QStringLiteral("Add new Favorite camera..."), -1, nullptr);
-    runs(mnuAddNewFavorite, actAddCamera, true);
-    N3 = AddSeparator(favorites, "N3");
-
-    N4 = AddSeparator(PopupMenu1, "N4");
-    QMenu* web = AddSubMenu(PopupMenu1, "mnuOnTheWeb", QStringLiteral("On the Web"), GlobeWithPage);
-    mnuOnTheWeb = web->menuAction();
-    mnuVrel = AddItem(web, "mnuVrel", QStringLiteral("Vrel Kestro Software - other products"), WebPage,
-                      &F::mnuVrelClick);
-    mnuVrelTarn = AddItem(web, "mnuVrelTarn", QStringLiteral("Vrel Web Camera - check latest version"),
-                          WebPage, &F::mnuVrelTarnClick);
-    mnuVrelTarnFeature =
-        AddItem(web, "mnuVrelTarnFeature", QStringLiteral("Vrel Web Camera - request new feature"), WebPage,
-                &F::mnuVrelTarnFeatureClick);
-    mnuContactUs =
-        AddItem(web, "mnuContactUs", QStringLiteral("Contact us - get support or give your advise"), WebPage,
-                &F::mnuContactUsClick);
-    mnuFAQ =
-        AddItem(web, "mnuFAQ", QStringLiteral("FAQ - Frequently Asked Qustions"), WebPage, &F::mnuFAQClick);
-    N1 = AddSeparator(PopupMenu1, "N1");
-    mnuReadme = AddItem(PopupMenu1, "mnuReadme", QStringLiteral("&Readme"), TextDocument, &F::mnuReadmeClick);
-    N2 = AddSeparator(PopupMenu1, "N2");
-    mnuAbout = AddItem(PopupMenu1, "mnuAbout", QStringLiteral("About..."), About, &F::mnuAboutClick);
-    mnuTips =
-        AddItem(PopupMenu1, "mnuTips", QStringLiteral("Show &Tip of the Day"), LightBulb, &F::mnuTipsClick);
+    menus[Catalog]->setSeparatorsCollapsible(true);
+    menus[Favorites]->setSeparatorsCollapsible(true);
     mnuTips->setStatusTip(QStringLiteral("mnuTips"));
-    // Choosing it only closes the menu, as choosing any item does.
-    mnuCloseMenu = AddItem(PopupMenu1, "mnuCloseMenu", QStringLiteral("&Close this menu"), Window, nullptr);
-    mnuExit = AddItem(PopupMenu1, "mnuExit", QStringLiteral("E&xit"), Exit, &F::mnuExitClick);
 }
 
 QAction* TfrmVrelWebCamMain::AddItem(QMenu* menu, const char* name, const QString& caption, int image,
