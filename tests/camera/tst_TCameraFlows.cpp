@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "tests/support/TCameraSettingsRows.h"
+#include "tests/support/TStoreSandbox.h"
 #include "tests/support/WhenModalShows.h"
 
 namespace {
@@ -83,7 +84,7 @@ class tst_TCameraFlows : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TStoreSandbox m_dir;
     QWidget m_owner;
 
     // The catalog menu: Europe > Alps > {Cam1, Cam2}, Europe > Coast > Cam3. Every item marked.
@@ -111,12 +112,7 @@ class tst_TCameraFlows : public QObject
 private Q_SLOTS:
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        TRegistryStore::closeAll();
-        QFile::remove(m_dir.filePath(QStringLiteral("user.db")));
-        QFile::remove(m_dir.filePath(QStringLiteral("machine.db")));
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath(QStringLiteral("user.db")).toUtf8());
-        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath(QStringLiteral("machine.db")).toUtf8());
+        QVERIFY(m_dir.Reset());
 
         m_catalog = std::make_unique<QMenu>(QStringLiteral("Web Camera Catalog"));
         m_europe = markedFolder(m_catalog.get(), QStringLiteral("Europe"));

@@ -32,6 +32,7 @@
 #include <memory>
 
 #include "tests/support/TCameraSettingsRows.h"
+#include "tests/support/TStoreSandbox.h"
 #include "tests/support/WhenModalShows.h"
 
 namespace {
@@ -93,7 +94,7 @@ class tst_TfrmOptionsForm : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TStoreSandbox m_dir;
     QList<TUserPrompt::TRequest> m_prompts;
     std::unique_ptr<TStandInMainForm> m_main;
 
@@ -111,14 +112,8 @@ private Q_SLOTS:
 
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        TRegistryStore::closeAll();
-        QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.path());
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath("user.db").toUtf8());
-        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath("machine.db").toUtf8());
-        qputenv("XDG_CONFIG_HOME", m_dir.filePath("config").toUtf8());
-        qputenv("VREL_WEB_HOST", "maker.test");
+        QVERIFY(m_dir.Reset());
+        m_dir.Set("VREL_WEB_HOST", "maker.test");
         m_prompts.clear();
         answerPrompts("cancel");
         ProgramOptions = TProgramOptions();

@@ -182,49 +182,4 @@ inline bool waitSettled(const TfrmImage* window, int timeoutMs = 10000)
     return settled(window);
 }
 
-// Collects what the process writes to stderr (the trace goes there) while it lives.
-class TStderrCapture
-{
-public:
-    TStderrCapture()
-    {
-        m_file.open();
-        std::fflush(stderr);
-        m_saved = ::dup(2);
-        ::dup2(m_file.handle(), 2);
-    }
-    ~TStderrCapture()
-    {
-        std::fflush(stderr);
-        ::dup2(m_saved, 2);
-        ::close(m_saved);
-    }
-    TStderrCapture(const TStderrCapture&) = delete;
-    TStderrCapture& operator=(const TStderrCapture&) = delete;
-
-    // The trace's status lines for one camera since the capture began, without the prefix.
-    QStringList statusLines(const QString& description)
-    {
-        return linesAfter(QStringLiteral("vrel-trace: status ") + description + QStringLiteral(": "));
-    }
-    // The lines that begin with prefix, without it.
-    QStringList linesAfter(const QString& prefix)
-    {
-        std::fflush(stderr);
-        QFile f(m_file.fileName());
-        f.open(QIODevice::ReadOnly);
-        QStringList lines;
-        for (const QByteArray& line : f.readAll().split('\n')) {
-            const QString text = QString::fromUtf8(line);
-            if (text.startsWith(prefix))
-                lines.append(text.mid(prefix.size()));
-        }
-        return lines;
-    }
-
-private:
-    QTemporaryFile m_file;
-    int m_saved = -1;
-};
-
 } // namespace CameraFixtures

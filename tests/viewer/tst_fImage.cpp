@@ -27,6 +27,7 @@
 #include <memory>
 
 #include "tests/support/TCameraSettingsRows.h"
+#include "tests/support/TStoreSandbox.h"
 #include "tests/support/TTestHttpServer.h"
 #include "tests/support/WhenModalShows.h"
 
@@ -67,7 +68,7 @@ class tst_fImage : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TStoreSandbox m_dir;
     std::unique_ptr<TTestHttpServer> m_server;
     std::unique_ptr<TRecordingMainForm> m_mainForm;
     QPointer<TfrmImage> m_window;
@@ -104,10 +105,7 @@ private Q_SLOTS:
 
     void init()
     {
-        TRegistryStore::closeAll();
-        QFile::remove(m_dir.filePath(QStringLiteral("user.db")));
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath(QStringLiteral("user.db")).toUtf8());
-        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath(QStringLiteral("machine.db")).toUtf8());
+        QVERIFY(m_dir.Reset());
         m_server = std::make_unique<TTestHttpServer>();
         QVERIFY(m_server->start());
         m_server->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(jpegJfif(640, 480), "image/jpeg"));
