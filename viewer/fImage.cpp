@@ -500,7 +500,6 @@ void TfrmImage::SetStatus(const QString& text)
 
 void TfrmImage::SetDescription(const QString& text)
 {
-    m_descriptionText = text;
     lblDescription->setText(text);
     const bool fromCatalog = m_camera && !m_camera->CatalogPath.isEmpty();
     lblDescription->setToolTip(fromCatalog ? m_camera->CatalogPath + QLatin1Char('\\') + text : text);

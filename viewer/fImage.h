@@ -140,7 +140,6 @@ private:
     QPoint m_place;
     QElapsedTimer m_sinceShown;
     QString m_statusText;
-    QString m_descriptionText;
     bool m_timerArmed = false;
     bool m_shown = false;
     bool m_closed = false;
