@@ -6,6 +6,7 @@
 #include "camera/RegistryLayout.h"
 #include "camera/TCameraFlows.h"
 #include "camera/TWebCamera.h"
+#include "catalog/TRegistryMenuTree.h"
 #include "catalog/TRegistryMenus.h"
 #include "catalog/fUpdate.h"
 #include "dialogs/fTipsForm.h"
@@ -37,11 +38,6 @@
 #include <memory>
 
 namespace {
-
-void traceStep(const QString& detail)
-{
-    TTrace::write("step", detail);
-}
 
 QString windowName(const QWidget* window)
 {
@@ -152,16 +148,16 @@ void TfrmVrelWebCamMain::FormCreate()
 {
     // The main form is never shown and camera windows are tool windows, so the program has
     // no task-bar entry without doing anything here.
-    traceStep(QStringLiteral("hide-taskbar-button"));
+    TTrace::step(QStringLiteral("hide-taskbar-button"));
     // Both lists are members, empty since construction.
-    traceStep(QStringLiteral("create-lists"));
+    TTrace::step(QStringLiteral("create-lists"));
     ApplyLanguage(this);
-    traceStep(QStringLiteral("apply-language"));
+    TTrace::step(QStringLiteral("apply-language"));
 
     if (m_commandLine.Switch() == TStartSwitch::Language) {
         const QString code = m_commandLine.LanguageCode();
         const QString name = GetLanguageName(code);
-        traceStep(QStringLiteral("set-language %1 %2").arg(code, name));
+        TTrace::step(QStringLiteral("set-language %1 %2").arg(code, name));
         runAction([&] {
             ProgramOptions.SetLanguage(name);
             ProgramOptions.SaveOptions();
@@ -170,31 +166,31 @@ void TfrmVrelWebCamMain::FormCreate()
         return;
     }
 
-    traceStep(QStringLiteral("activate-tray-icon"));
+    TTrace::step(QStringLiteral("activate-tray-icon"));
     ActivateTrayIcon();
     // A request from another copy may end the program while a start-up window is open;
     // the remaining steps then have nobody to serve.
     if (!m_closed && ProgramOptions.ShowTipsOnStartup) {
-        traceStep(QStringLiteral("tip-of-the-day"));
+        TTrace::step(QStringLiteral("tip-of-the-day"));
         runAction([this] { mnuTipsClick(); });
     }
     if (!m_closed && !m_commandLine.HasArgument()) {
-        traceStep(QStringLiteral("options-window"));
+        TTrace::step(QStringLiteral("options-window"));
         runAction([this] { mnuOptionsClick(); });
         if (!m_closed) {
-            traceStep(QStringLiteral("add-camera"));
+            TTrace::step(QStringLiteral("add-camera"));
             runAction([this] { actAddCameraExecute(); });
         }
     }
     if (!m_closed && ProgramOptions.CheckForUpdatesOnStartup) {
-        traceStep(QStringLiteral("catalog-update"));
+        TTrace::step(QStringLiteral("catalog-update"));
         runAction([this] { RunCatalogUpdate(true); });
     }
     if (m_closed)
         return;
-    traceStep(QStringLiteral("rebuild-menus"));
+    TTrace::step(QStringLiteral("rebuild-menus"));
     runAction([this] { RebuildMenus(); });
-    traceStep(QStringLiteral("open-startup-cameras"));
+    TTrace::step(QStringLiteral("open-startup-cameras"));
     runAction([this] { OpenStartupCameras(); });
 }
 
@@ -206,7 +202,7 @@ void TfrmVrelWebCamMain::closeEvent(QCloseEvent* event)
 
 void TfrmVrelWebCamMain::FormClose()
 {
-    traceStep(QStringLiteral("form-close"));
+    TTrace::step(QStringLiteral("form-close"));
     m_closed = true;
     // Queued: the quit takes effect once control is back in the application's own loop, and
     // a main loop that has not started yet is not entered at all (main() checks IsClosed()).
@@ -387,6 +383,8 @@ void TfrmVrelWebCamMain::BuildMenu()
     PopupMenu1 = new TBcBarPopupMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     ApplyTrayMenuSettings(PopupMenu1);
+    static_assert(TMenuImages::NewMarker == TRegistryMenuTree::NewMarkerImage,
+                  "the catalog marks new cameras with the menu's burst picture");
     QList<QPixmap> images;
     for (const QImage& image : TMenuImages::ImageList())
         images.append(QPixmap::fromImage(image));
@@ -416,13 +414,12 @@ void TfrmVrelWebCamMain::BuildMenu()
         Separator,
         SubMenu
     };
-    enum TIn
+    enum class TIn
     {
         Main,
         Catalog,
         Favorites,
-        Web,
-        MenuCount
+        Web
     };
     struct TRow
     {
@@ -435,52 +432,54 @@ void TfrmVrelWebCamMain::BuildMenu()
         QAction* F::*Field;
     };
     static const TRow Rows[] = {
-        {TKind::Item, Main, "mnuAddnewCamera", nullptr, -1, nullptr, &F::mnuAddnewCamera},
-        {TKind::Item, Main, "mnuOptions", "Options...", Options, &F::mnuOptionsClick, &F::mnuOptions},
-        {TKind::SubMenu, Catalog, "mnuWebCameraCatalog", "&Web Camera Catalog", -1, nullptr,
+        {TKind::Item, TIn::Main, "mnuAddnewCamera", nullptr, -1, nullptr, &F::mnuAddnewCamera},
+        {TKind::Item, TIn::Main, "mnuOptions", "Options...", Options, &F::mnuOptionsClick, &F::mnuOptions},
+        {TKind::SubMenu, TIn::Catalog, "mnuWebCameraCatalog", "&Web Camera Catalog", -1, nullptr,
          &F::mnuWebCameraCatalog},
-        {TKind::Item, Catalog, "mnuLoadFavorites", "Load Catalog from Vrel Kestro web site", -1,
+        {TKind::Item, TIn::Catalog, "mnuLoadFavorites", "Load Catalog from Vrel Kestro web site", -1,
          &F::mnuLoadFavoritesClick, &F::mnuLoadFavorites},
-        {TKind::Separator, Catalog, "N5", nullptr, -1, nullptr, &F::N5},
-        {TKind::SubMenu, Favorites, "mnuMyFavorites", "&My Favorites", -1, nullptr, &F::mnuMyFavorites},
-        {TKind::Item, Favorites, "mnuOrganizeMyFavorites", "Organize My Favorites...", -1, nullptr,
+        {TKind::Separator, TIn::Catalog, "N5", nullptr, -1, nullptr, &F::N5},
+        {TKind::SubMenu, TIn::Favorites, "mnuMyFavorites", "&My Favorites", -1, nullptr, &F::mnuMyFavorites},
+        {TKind::Item, TIn::Favorites, "mnuOrganizeMyFavorites", "Organize My Favorites...", -1, nullptr,
          &F::mnuOrganizeMyFavorites},
-        {TKind::Item, Favorites, "mnuAddNewFavorite", "Add new Favorite camera...", -1, nullptr,
+        {TKind::Item, TIn::Favorites, "mnuAddNewFavorite", "Add new Favorite camera...", -1, nullptr,
          &F::mnuAddNewFavorite},
-        {TKind::Separator, Favorites, "N3", nullptr, -1, nullptr, &F::N3},
-        {TKind::Separator, Main, "N4", nullptr, -1, nullptr, &F::N4},
-        {TKind::SubMenu, Web, "mnuOnTheWeb", "On the Web", GlobeWithPage, nullptr, &F::mnuOnTheWeb},
-        {TKind::Item, Web, "mnuVrel", "Vrel Kestro Software - other products", WebPage, &F::mnuVrelClick,
+        {TKind::Separator, TIn::Favorites, "N3", nullptr, -1, nullptr, &F::N3},
+        {TKind::Separator, TIn::Main, "N4", nullptr, -1, nullptr, &F::N4},
+        {TKind::SubMenu, TIn::Web, "mnuOnTheWeb", "On the Web", GlobeWithPage, nullptr, &F::mnuOnTheWeb},
+        {TKind::Item, TIn::Web, "mnuVrel", "Vrel Kestro Software - other products", WebPage, &F::mnuVrelClick,
          &F::mnuVrel},
-        {TKind::Item, Web, "mnuVrelTarn", "Vrel Web Camera - check latest version", WebPage,
+        {TKind::Item, TIn::Web, "mnuVrelTarn", "Vrel Web Camera - check latest version", WebPage,
          &F::mnuVrelTarnClick, &F::mnuVrelTarn},
-        {TKind::Item, Web, "mnuVrelTarnFeature", "Vrel Web Camera - request new feature", WebPage,
+        {TKind::Item, TIn::Web, "mnuVrelTarnFeature", "Vrel Web Camera - request new feature", WebPage,
          &F::mnuVrelTarnFeatureClick, &F::mnuVrelTarnFeature},
-        {TKind::Item, Web, "mnuContactUs", "Contact us - get support or give your advise", WebPage,
+        {TKind::Item, TIn::Web, "mnuContactUs", "Contact us - get support or give your advise", WebPage,
          &F::mnuContactUsClick, &F::mnuContactUs},
-        {TKind::Item, Web, "mnuFAQ", "FAQ - Frequently Asked Qustions", WebPage, &F::mnuFAQClick, &F::mnuFAQ},
-        {TKind::Separator, Main, "N1", nullptr, -1, nullptr, &F::N1},
-        {TKind::Item, Main, "mnuReadme", "&Readme", TextDocument, &F::mnuReadmeClick, &F::mnuReadme},
-        {TKind::Separator, Main, "N2", nullptr, -1, nullptr, &F::N2},
-        {TKind::Item, Main, "mnuAbout", "About...", About, &F::mnuAboutClick, &F::mnuAbout},
-        {TKind::Item, Main, "mnuTips", "Show &Tip of the Day", LightBulb, &F::mnuTipsClick, &F::mnuTips},
+        {TKind::Item, TIn::Web, "mnuFAQ", "FAQ - Frequently Asked Qustions", WebPage, &F::mnuFAQClick,
+         &F::mnuFAQ},
+        {TKind::Separator, TIn::Main, "N1", nullptr, -1, nullptr, &F::N1},
+        {TKind::Item, TIn::Main, "mnuReadme", "&Readme", TextDocument, &F::mnuReadmeClick, &F::mnuReadme},
+        {TKind::Separator, TIn::Main, "N2", nullptr, -1, nullptr, &F::N2},
+        {TKind::Item, TIn::Main, "mnuAbout", "About...", About, &F::mnuAboutClick, &F::mnuAbout},
+        {TKind::Item, TIn::Main, "mnuTips", "Show &Tip of the Day", LightBulb, &F::mnuTipsClick, &F::mnuTips},
         // Choosing it only closes the menu, as choosing any item does.
-        {TKind::Item, Main, "mnuCloseMenu", "&Close this menu", Window, nullptr, &F::mnuCloseMenu},
-        {TKind::Item, Main, "mnuExit", "E&xit", Exit, &F::mnuExitClick, &F::mnuExit},
+        {TKind::Item, TIn::Main, "mnuCloseMenu", "&Close this menu", Window, nullptr, &F::mnuCloseMenu},
+        {TKind::Item, TIn::Main, "mnuExit", "E&xit", Exit, &F::mnuExitClick, &F::mnuExit},
     };
-    QMenu* menus[MenuCount] = {PopupMenu1, nullptr, nullptr, nullptr};
+    QMenu* menus[4] = {PopupMenu1, nullptr, nullptr, nullptr};
+    const auto in = [&menus](TIn which) -> QMenu*& { return menus[static_cast<int>(which)]; };
     for (const TRow& row : Rows) {
         const QString caption = row.Caption ? QString::fromUtf8(row.Caption) : QString();
         switch (row.Kind) {
         case TKind::Item:
-            this->*row.Field = AddItem(menus[row.In], row.Name, caption, row.Image, row.Handler);
+            this->*row.Field = AddItem(in(row.In), row.Name, caption, row.Image, row.Handler);
             break;
         case TKind::Separator:
-            this->*row.Field = AddSeparator(menus[row.In], row.Name);
+            this->*row.Field = AddSeparator(in(row.In), row.Name);
             break;
         case TKind::SubMenu:
-            menus[row.In] = AddSubMenu(PopupMenu1, row.Name, caption, row.Image);
-            this->*row.Field = menus[row.In]->menuAction();
+            in(row.In) = AddSubMenu(PopupMenu1, row.Name, caption, row.Image);
+            this->*row.Field = in(row.In)->menuAction();
             break;
         }
     }
@@ -491,8 +490,8 @@ void TfrmVrelWebCamMain::BuildMenu()
     PopupMenu1->setDefaultAction(mnuOptions);
     // Filled at run time with the catalog's and the favourites' cameras after their separators;
     // a separator with nothing after it stays hidden.
-    menus[Catalog]->setSeparatorsCollapsible(true);
-    menus[Favorites]->setSeparatorsCollapsible(true);
+    in(TIn::Catalog)->setSeparatorsCollapsible(true);
+    in(TIn::Favorites)->setSeparatorsCollapsible(true);
     mnuTips->setStatusTip(QStringLiteral("mnuTips"));
 }
 

@@ -3,8 +3,10 @@
 #include "camera/TMainFormServices.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
+#include "catalog/TRegistryMenuTree.h"
 #include "catalog/TRegistryMenus.h"
 #include "options/fOptionsNew.h"
+#include "widgets/BarMenus.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -41,15 +43,9 @@ QAction* parentItem(const QAction* action)
     return nullptr;
 }
 
-int imageIndex(const QAction* action)
-{
-    const QVariant v = action->property(ImageIndexProperty);
-    return v.isValid() ? v.toInt() : NoImage;
-}
-
 void clearImage(QAction* action)
 {
-    action->setProperty(ImageIndexProperty, NoImage);
+    TBcBarPopupMenu::SetImageIndex(action, TRegistryMenuTree::NoImage);
     action->setIcon(QIcon());
 }
 
@@ -60,8 +56,9 @@ void removeMarkers(QAction* item, const QAction* catalogRoot)
     for (QAction* folder = parentItem(item); folder && folder != catalogRoot; folder = parentItem(folder)) {
         const QMenu* menu = folder->menu();
         const bool stillMarked =
-            menu && std::any_of(menu->actions().cbegin(), menu->actions().cend(),
-                                [](const QAction* a) { return imageIndex(a) == NewCameraImage; });
+            menu && std::any_of(menu->actions().cbegin(), menu->actions().cend(), [](const QAction* a) {
+                return TBcBarPopupMenu::ImageIndex(a) == TRegistryMenuTree::NewMarkerImage;
+            });
         if (stillMarked)
             break;
         clearImage(folder);

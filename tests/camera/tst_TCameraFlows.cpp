@@ -4,8 +4,10 @@
 #include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
+#include "catalog/TRegistryMenuTree.h"
 #include "platform/TRegistry.h"
 #include "platform/TRegistryStore.h"
+#include "widgets/BarMenus.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -75,7 +77,7 @@ void writeCatalogCamera(const QString& path, const QString& url, qint32 interval
 
 int imageOf(const QAction* a)
 {
-    return a->property(TCameraFlows::ImageIndexProperty).toInt();
+    return TBcBarPopupMenu::ImageIndex(a);
 }
 
 } // namespace
@@ -99,13 +101,13 @@ class tst_TCameraFlows : public QObject
     QAction* marked(QMenu* menu, const QString& text)
     {
         QAction* a = menu->addAction(text);
-        a->setProperty(TCameraFlows::ImageIndexProperty, TCameraFlows::NewCameraImage);
+        TBcBarPopupMenu::SetImageIndex(a, TRegistryMenuTree::NewMarkerImage);
         return a;
     }
     QAction* markedFolder(QMenu* parent, const QString& text)
     {
         QMenu* sub = parent->addMenu(text);
-        sub->menuAction()->setProperty(TCameraFlows::ImageIndexProperty, TCameraFlows::NewCameraImage);
+        TBcBarPopupMenu::SetImageIndex(sub->menuAction(), TRegistryMenuTree::NewMarkerImage);
         return sub->menuAction();
     }
 
@@ -121,7 +123,7 @@ private Q_SLOTS:
         m_cam1 = marked(m_alps->menu(), QStringLiteral("Cam1"));
         m_cam2 = marked(m_alps->menu(), QStringLiteral("Cam2"));
         m_cam3 = marked(m_coast->menu(), QStringLiteral("Cam3"));
-        m_catalog->menuAction()->setProperty(TCameraFlows::ImageIndexProperty, TCameraFlows::NewCameraImage);
+        TBcBarPopupMenu::SetImageIndex(m_catalog->menuAction(), TRegistryMenuTree::NewMarkerImage);
         writeCatalogCamera(QStringLiteral("Europe\\Alps\\Cam1"), QStringLiteral("alps.example/cam1.jpg"),
                            10000, 75);
         writeCatalogCamera(QStringLiteral("Europe\\Alps\\Cam2"), QStringLiteral("alps.example/cam2.jpg"), 0,
@@ -394,10 +396,10 @@ private Q_SLOTS:
         const QList<QAction*> all = {m_europe, m_alps, m_cam1, m_cam2, m_coast, m_cam3};
         for (QAction* a : all) {
             if (alreadyOpened.contains(a->text()))
-                a->setProperty(TCameraFlows::ImageIndexProperty, TCameraFlows::NoImage);
+                TBcBarPopupMenu::SetImageIndex(a, TRegistryMenuTree::NoImage);
         }
         if (alreadyOpened.contains(QStringLiteral("Cam3")))
-            m_coast->setProperty(TCameraFlows::ImageIndexProperty, TCameraFlows::NoImage);
+            TBcBarPopupMenu::SetImageIndex(m_coast, TRegistryMenuTree::NoImage);
         QAction* item = m_alps->menu()->actions().at(camera == QLatin1String("Cam1") ? 0 : 1);
 
         TRecordingMainForm mainForm;
@@ -407,11 +409,11 @@ private Q_SLOTS:
 
         QStringList gone;
         for (const QAction* a : all) {
-            if (imageOf(a) == TCameraFlows::NoImage)
+            if (imageOf(a) == TRegistryMenuTree::NoImage)
                 gone.append(a->text());
         }
         QCOMPARE(gone.join(QLatin1Char(' ')), unmarked);
-        QCOMPARE(imageOf(m_catalog->menuAction()), TCameraFlows::NewCameraImage);
+        QCOMPARE(imageOf(m_catalog->menuAction()), TRegistryMenuTree::NewMarkerImage);
         // Cancelled, yet counted as opened.
         QVERIFY(mainForm.Opened.empty());
         const TRegKey key = TRegKey::open(TRegRoot::LocalMachine, RegistryLayout::CatalogKey +
@@ -428,8 +430,8 @@ private Q_SLOTS:
         whenDialogShows([](TfrmCameraSettings* d) { QTest::mouseClick(d->btnCancel, Qt::LeftButton); });
         TCameraFlows::CatalogClick(mainForm, &m_owner, m_cam1, m_catalog->menuAction(),
                                    QStringLiteral("Europe\\Alps"));
-        QCOMPARE(imageOf(m_cam1), TCameraFlows::NewCameraImage);
-        QCOMPARE(imageOf(m_alps), TCameraFlows::NewCameraImage);
+        QCOMPARE(imageOf(m_cam1), TRegistryMenuTree::NewMarkerImage);
+        QCOMPARE(imageOf(m_alps), TRegistryMenuTree::NewMarkerImage);
     }
 
     void favouriteOpensWithoutDialogEveryTime()
