@@ -1,7 +1,7 @@
 #include "options/TfrmOptionsForm.h"
 
-#include "app/TMainFormServices.h"
 #include "camera/RegistryLayout.h"
+#include "camera/TMainFormServices.h"
 #include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
@@ -10,6 +10,7 @@
 #include "lang/TWidgetProperties.h"
 #include "options/ERegistryError.h"
 #include "options/THelpViewer.h"
+#include "platform/ForceForegroundWindow.h"
 #include "platform/TMakerSite.h"
 #include "platform/TRegistry.h"
 #include "platform/TShell.h"
@@ -64,15 +65,16 @@ public:
 };
 
 // The main form's "Add new camera..." action; null without a main form.
-QAction* mainFormAddCamera()
+QAction* mainFormAddCamera(TMainFormServices* mainForm)
 {
-    auto* form = dynamic_cast<QObject*>(MainForm());
+    auto* form = dynamic_cast<QObject*>(mainForm);
     return form ? form->findChild<QAction*>(QStringLiteral("actAddCamera")) : nullptr;
 }
 
 } // namespace
 
-TfrmOptionsForm::TfrmOptionsForm(QWidget* owner) : TOptionsDlgForm(owner)
+TfrmOptionsForm::TfrmOptionsForm(TMainFormServices* mainForm, QWidget* owner)
+    : TOptionsDlgForm(owner), m_mainForm(mainForm)
 {
     setObjectName(QStringLiteral("frmOptionsForm"));
     setWindowTitle(QStringLiteral("Options"));
@@ -141,7 +143,7 @@ TfrmOptionsForm::TfrmOptionsForm(QWidget* owner) : TOptionsDlgForm(owner)
     mnuFavorites->setObjectName(QStringLiteral("mnuFavorites"));
     mnuAdd = mnuFavorites->addAction(QStringLiteral("Add new camera..."));
     mnuAdd->setObjectName(QStringLiteral("mnuAdd"));
-    if (QAction* action = mainFormAddCamera()) {
+    if (QAction* action = mainFormAddCamera(m_mainForm)) {
         mnuAdd->setText(action->text());
         connect(mnuAdd, &QAction::triggered, action, &QAction::trigger);
     }
@@ -363,12 +365,12 @@ void TfrmOptionsForm::lstFavoritesDblClick()
 
 void TfrmOptionsForm::mnuOpenCameraClick()
 {
-    if (SelectedFavorite() < 0 || !MainForm())
+    if (SelectedFavorite() < 0 || !m_mainForm)
         return;
     auto camera = std::make_unique<TWebCamera>();
     camera->SetDescription(selectedDescription());
     camera->LoadFromReg();
-    MainForm()->OpenCameraWindow(camera.release());
+    m_mainForm->OpenCameraWindow(std::move(camera));
 }
 
 void TfrmOptionsForm::mnuSettingsClick()
@@ -381,24 +383,14 @@ void TfrmOptionsForm::mnuSettingsClick()
     camera.LoadFromReg();
 
     QPointer<TfrmCameraSettings> dialog = new TfrmCameraSettings(this);
-    dialog->EditMode = true;
-    dialog->edtURL->setText(camera.URL);
-    dialog->edtDescr->setText(camera.Description);
-    dialog->chkStartup->setChecked(camera.RunOnStartup);
-    dialog->chkTop->setChecked(camera.AlwaysOnTop);
-    dialog->chkAdd->setChecked(camera.isFavorite());
-    dialog->edtPeriod->setValue(camera.UpdateInterval);
+    dialog->LoadFrom(camera, TfrmCameraSettings::TFlow::Favorite);
     const int result = dialog->exec();
     if (dialog && result == TfrmCameraSettings::mrOk) {
         // The dialog refuses a description that is blank once trimmed, so a rename never
         // deletes the old key without a new one to take its place.
         if (TfrmCameraSettings::Trimmed(camera.Description) != dialog->edtDescr->text())
             camera.ClearReg();
-        camera.SetURL(dialog->edtURL->text());
-        camera.SetDescription(dialog->edtDescr->text());
-        camera.SetUpdateInterval(dialog->edtPeriod->value());
-        camera.SetRunOnStartup(dialog->chkStartup->isChecked());
-        camera.SetAlwaysOnTop(dialog->chkTop->isChecked());
+        dialog->StoreInto(camera);
         bool stored = true;
         if (dialog->chkAdd->isChecked())
             stored = camera.SaveToReg();
@@ -424,8 +416,8 @@ void TfrmOptionsForm::mnuDeleteClick()
 
 void TfrmOptionsForm::favoritesChanged(int remembered)
 {
-    if (MainForm())
-        MainForm()->BuildFavoritesMenu();
+    if (m_mainForm)
+        m_mainForm->BuildFavoritesMenu();
     FillFavorites();
     const int count = lstFavorites->rowCount();
     SelectFavorite(count == 0 ? -1 : std::min(remembered, count - 1));

@@ -10,6 +10,7 @@ class QLabel;
 class QMenu;
 class QTableWidget;
 class TLanguage;
+class TMainFormServices;
 
 // The options window: the General page edits the program options (stored only by OK), the
 // Favorites page lists the favourite cameras and opens, edits, deletes and adds them at once.
@@ -19,7 +20,8 @@ class TfrmOptionsForm : public TOptionsDlgForm, public TOptionsFormControls
     Q_OBJECT
 
 public:
-    explicit TfrmOptionsForm(QWidget* owner = nullptr);
+    // mainForm gets the favourites' changes and opens their windows; null: nobody does.
+    explicit TfrmOptionsForm(TMainFormServices* mainForm = nullptr, QWidget* owner = nullptr);
     ~TfrmOptionsForm() override;
 
     static constexpr int GeneralPage = 0;
@@ -94,4 +96,6 @@ private:
     // After a change of the favourites: rebuild the tray submenu and the list, then select the
     // remembered row, or the last one when the list got shorter.
     void favoritesChanged(int remembered);
+
+    TMainFormServices* m_mainForm = nullptr;
 };

@@ -1,5 +1,5 @@
-#include "app/TMainFormServices.h"
 #include "camera/RegistryLayout.h"
+#include "camera/TMainFormServices.h"
 #include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
@@ -35,6 +35,8 @@
 
 #include <memory>
 
+#include "tests/support/TCameraSettingsRows.h"
+#include "tests/support/TStoreSandbox.h"
 #include "tests/support/WhenModalShows.h"
 
 namespace {
@@ -72,17 +74,14 @@ public:
     {
         actAddCamera = new QAction("Add new camera...", this);
         actAddCamera->setObjectName("actAddCamera");
-        g_mainFormServices = this;
     }
-    ~TStandInMainForm() override { g_mainFormServices = nullptr; }
 
     void CancelOpenDialogs() override {}
     void RegisterDialog(QWidget*) override {}
     void UnregisterDialog(QWidget*) override {}
-    void OpenCameraWindow(TWebCamera* camera) override
+    void OpenCameraWindow(std::unique_ptr<TWebCamera> camera) override
     {
         Opened.append(camera->Description + " " + camera->URL);
-        delete camera;
     }
     void RemoveCameraWindow(QWidget*) override {}
     void BuildFavoritesMenu() override { ++MenuBuilds; }
@@ -99,7 +98,7 @@ class tst_TfrmOptionsForm : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TStoreSandbox m_dir;
     QList<TUserPrompt::TRequest> m_prompts;
     std::unique_ptr<TStandInMainForm> m_main;
 
@@ -117,14 +116,8 @@ private Q_SLOTS:
 
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        TRegistryStore::closeAll();
-        QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.path());
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath("user.db").toUtf8());
-        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath("machine.db").toUtf8());
-        qputenv("XDG_CONFIG_HOME", m_dir.filePath("config").toUtf8());
-        qputenv("VREL_WEB_HOST", "maker.test");
+        QVERIFY(m_dir.Reset());
+        m_dir.Set("VREL_WEB_HOST", "maker.test");
         m_prompts.clear();
         answerPrompts("cancel");
         ProgramOptions = TProgramOptions();
@@ -186,7 +179,7 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QString, caption);
         QFETCH(int, help);
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         QObject* component = form.findChild<QObject*>(name);
         QVERIFY2(component, qPrintable(name));
         if (!caption.isNull())
@@ -196,7 +189,7 @@ private Q_SLOTS:
 
     void windowLayout()
     {
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         QCOMPARE(form.objectName(), QString("frmOptionsForm"));
         QCOMPARE(form.size(), QSize(434, 324));
         QVERIFY(form.windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
@@ -238,7 +231,7 @@ private Q_SLOTS:
         addFavorite("Alpha");
         addFavorite("beta");
         {
-            TfrmOptionsForm form;
+            TfrmOptionsForm form(m_main.get());
             QCOMPARE(OptionsForm, static_cast<TOptionsFormControls*>(&form));
             QCOMPARE(form.windowTitle(), QString("Options Vrel Web Camera"));
             QCOMPARE(form.LanguageEntries(), (QStringList{"Engish", "Deutsch", QStringLiteral("Русский")}));
@@ -259,7 +252,7 @@ private Q_SLOTS:
         QVERIFY(key.writeDword("StartOnStartup", 1));
         QVERIFY(key.writeDword("CheckForUpdatesOnStartup", 0));
         QVERIFY(key.writeString("Language", "ENGISH"));
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.cbxCheckForUpdates->setChecked(true);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -285,7 +278,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, closedBy);
         QFETCH(bool, stored);
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.cbxStartup->setChecked(true);
@@ -321,7 +314,7 @@ private Q_SLOTS:
     {
         TRegKey key = TRegKey::create(TRegRoot::CurrentUser, RegistryLayout::ProgramKey);
         QVERIFY(key.writeString("Language", "Deutsch"));
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.cbxLanguages->addItem("Deutsch");
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -470,7 +463,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, selected);
         addFavorite("Alpha");
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.ShowPage(TfrmOptionsForm::FavoritesPage);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -509,7 +502,7 @@ private Q_SLOTS:
         for (const QString& name : favorites)
             addFavorite(name);
         answerPrompts(answer);
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.SelectFavorite(row);
         form.mnuDeleteClick();
 
@@ -548,7 +541,7 @@ private Q_SLOTS:
         QFETCH(QString, storedUrl);
         addFavorite("Cam A");
         addFavorite("Cam C");
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.SelectFavorite(0);
         bool filledForEditing = false;
         whenModalShows<TfrmCameraSettings>([&](TfrmCameraSettings* dialog) {
@@ -578,12 +571,55 @@ private Q_SLOTS:
         QCOMPARE(m_main->MenuBuilds, 1);
     }
 
+    // "Cam A" as addFavorite stores it. The scale is not the dialog's to change here.
+    void editingStoresEachControl_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("record");
+        QTest::newRow("none") << "none"
+                              << "http://127.0.0.1:1/a.jpg|Cam A|0|50|startup=1|top=0";
+        QTest::newRow("url") << "edtURL"
+                             << "http://127.0.0.1:1/b.jpg|Cam A|0|50|startup=1|top=0";
+        QTest::newRow("description") << "edtDescr"
+                                     << "http://127.0.0.1:1/a.jpg|Flipped|0|50|startup=1|top=0";
+        QTest::newRow("interval") << "edtPeriod"
+                                  << "http://127.0.0.1:1/a.jpg|Cam A|1|50|startup=1|top=0";
+        QTest::newRow("scale-not-read") << "cbxScale"
+                                        << "http://127.0.0.1:1/a.jpg|Cam A|0|50|startup=1|top=0";
+        QTest::newRow("open-on-startup") << "chkStartup"
+                                         << "http://127.0.0.1:1/a.jpg|Cam A|0|50|startup=0|top=0";
+        QTest::newRow("stay-on-top") << "chkTop"
+                                     << "http://127.0.0.1:1/a.jpg|Cam A|0|50|startup=1|top=1";
+        QTest::newRow("untick-keeps-favourite") << "chkAdd"
+                                                << "http://127.0.0.1:1/a.jpg|Cam A|0|50|startup=1|top=0";
+    }
+    void editingStoresEachControl()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, record);
+        addFavorite("Cam A");
+        TfrmOptionsForm form(m_main.get());
+        form.SelectFavorite(0);
+        whenModalShows<TfrmCameraSettings>([&](TfrmCameraSettings* dialog) {
+            CameraSettingsRows::flip(dialog, control, "http://127.0.0.1:1/b.jpg");
+            QTest::mouseClick(dialog->btnOk, Qt::LeftButton);
+        });
+        form.mnuSettingsClick();
+
+        const QString description = record.section('|', 1, 1);
+        QCOMPARE(storedFavorites(), QStringList{description});
+        TWebCamera stored;
+        stored.SetDescription(description);
+        stored.LoadFromReg();
+        QCOMPARE(CameraSettingsRows::settingsOf(stored), record);
+    }
+
     // A description that is blank once trimmed is refused as in the camera window, so the
     // favourite is not lost.
     void editingToABlankDescriptionIsRefused()
     {
         addFavorite("Cam A");
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.SelectFavorite(0);
         bool stayedOpen = false;
         whenModalShows<TfrmCameraSettings>([&](TfrmCameraSettings* dialog) {
@@ -604,7 +640,7 @@ private Q_SLOTS:
     void doubleClickEditsAndCancelChangesNothing()
     {
         addFavorite("Cam A");
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.ShowPage(TfrmOptionsForm::FavoritesPage);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -629,7 +665,7 @@ private Q_SLOTS:
     void openShowsTheFavoriteAndStaysOpen()
     {
         addFavorite("Cam A", "http://127.0.0.1:1/cam-a.jpg");
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.SelectFavorite(0);
@@ -640,7 +676,7 @@ private Q_SLOTS:
 
     void addRunsTheMainFormsActionAndRefreshes()
     {
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         QSignalSpy added(m_main->actAddCamera, &QAction::triggered);
         connect(m_main->actAddCamera, &QAction::triggered, this, [] {
             addFavorite("New one");
@@ -655,7 +691,7 @@ private Q_SLOTS:
     void missingFavoritesKeyLeavesTheList()
     {
         addFavorite("Cam A");
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         QVERIFY(TRegKey::deleteTree(TRegRoot::CurrentUser, Favorites));
         form.FillFavorites();
         QCOMPARE(listed(form), QStringList{"Cam A"});
@@ -668,7 +704,7 @@ private Q_SLOTS:
             opened.append(address);
             return true;
         });
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         QTest::mouseClick(form.btnGetLatestVersion, Qt::LeftButton);
         QCOMPARE(opened, QStringList{"http://maker.test/vrelcam.html"});
     }
@@ -719,7 +755,7 @@ private Q_SLOTS:
         QFETCH(QString, control);
         QFETCH(int, page);
         QFETCH(QString, title);
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.HelpFile = VREL_BIN_DIR "/Options.EN";
         form.ShowPage(page);
         form.show();
@@ -741,7 +777,7 @@ private Q_SLOTS:
     // answers with the focused control's topic instead.
     void helpButtonShowsTheFocusedControlsTopic()
     {
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.HelpFile = VREL_BIN_DIR "/Options.EN";
         form.show();
         form.activateWindow();
@@ -768,7 +804,7 @@ private Q_SLOTS:
         QVERIFY(TRegKey::create(TRegRoot::CurrentUser, RegistryLayout::ProgramKey)
                     .writeDword("StartOnStartup", 1));
         answerPrompts("ok");
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QCOMPARE(m_prompts.size(), 1);
@@ -779,7 +815,7 @@ private Q_SLOTS:
 
     void helpWithoutItsFileSaysSo()
     {
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.HelpFile = m_dir.filePath("Options.XX");
         THelpViewer viewer;
         QVERIFY(!viewer.ShowTopic(form.HelpFile, 14));

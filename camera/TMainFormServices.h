@@ -1,11 +1,12 @@
 #pragma once
 
-#include <QWidget>
+#include <memory>
 
+class QWidget;
 class TWebCamera;
 
-// What the hidden main form offers the windows it opens. Windows reach the one main form
-// through MainForm(); it is null while no main form exists (unit tests of a single window).
+// What the hidden main form offers the windows and flows it opens. The main form hands itself
+// to them; a window made without one (tests of a single window) simply skips these calls.
 class TMainFormServices
 {
 public:
@@ -17,8 +18,8 @@ public:
     virtual void RegisterDialog(QWidget* dialog) = 0;
     virtual void UnregisterDialog(QWidget* dialog) = 0;
 
-    // Opens a window for the camera and takes ownership of the record.
-    virtual void OpenCameraWindow(TWebCamera* camera) = 0;
+    // Opens a window for the camera; the window owns the record from then on.
+    virtual void OpenCameraWindow(std::unique_ptr<TWebCamera> camera) = 0;
     // Takes a camera window off the list; it is destroyed once its close handling has returned.
     virtual void RemoveCameraWindow(QWidget* window) = 0;
 
@@ -30,19 +31,3 @@ public:
     // to every open dialog, oldest first. Not pure, so stand-ins in window tests need not care.
     virtual void ReapplyLanguage() {}
 };
-
-inline TMainFormServices* g_mainFormServices = nullptr;
-
-inline TMainFormServices* MainForm()
-{
-    return g_mainFormServices;
-}
-
-// Brings a shown window to the front and gives it the focus; hidden windows stay as they are.
-inline void ForceForegroundWindow(QWidget* window)
-{
-    if (!window || !window->isVisible())
-        return;
-    window->raise();
-    window->activateWindow();
-}
