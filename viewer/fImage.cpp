@@ -13,6 +13,7 @@
 #include "viewer/TMakerMail.h"
 #include "viewer/TPicture.h"
 #include "viewer/TPictureBox.h"
+#include "viewer/TRefreshCycle.h"
 #include "viewer/TTempFiles.h"
 #include "viewer/TWindowLayout.h"
 #include "viewer/TWindowPosition.h"
@@ -56,8 +57,36 @@ const QString SaveFilter = QStringLiteral("All (*.gif;*.jpg;*.bmp)|*.gif;*.jpg;*
 
 } // namespace
 
+// The window's download component, timer and event loop as the refresh cycle drives them.
+class TfrmImage::TCycleDriver final : public TRefreshDriver
+{
+public:
+    explicit TCycleDriver(TfrmImage& window) : m_window(window) {}
+
+    bool DownloadBusy() const override { return m_window.HTTPGet1->Busy(); }
+    void StartDownload(const QString& url) override { m_window.startDownload(url); }
+    void CancelDownload() override { m_window.CancelDownload(); }
+    void RunTimer(int intervalMs, bool running) override
+    {
+        m_window.Timer1->setInterval(intervalMs);
+        if (running)
+            m_window.Timer1->start();
+        else
+            m_window.Timer1->stop();
+    }
+    void Post(std::function<void()> call) override
+    {
+        QMetaObject::invokeMethod(&m_window, std::move(call), Qt::QueuedConnection);
+    }
+
+private:
+    TfrmImage& m_window;
+};
+
 TfrmImage::TfrmImage(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      m_cycleDriver(std::make_unique<TCycleDriver>(*this)),
+      m_cycle(std::make_unique<TRefreshCycle>(*m_cycleDriver))
 {
     setObjectName(QStringLiteral("frmImage"));
     m_place = pos();
@@ -217,17 +246,18 @@ void TfrmImage::buildMenu()
 
 void TfrmImage::connectDownload()
 {
+    // The progress handler belongs to one download: it is set again by the next start.
     HTTPGet1->OnDoneFile = [this](QObject* sender, const QString& fileName, qint32 fileSize) {
-        m_inEndEvent = true;
-        HTTPGet1DoneFile(sender, fileName, fileSize);
-        m_inEndEvent = false;
-        downloadEnded();
+        m_cycle->DeliverEnd([&] {
+            HTTPGet1DoneFile(sender, fileName, fileSize);
+            HTTPGet1->OnProgress = nullptr;
+        });
     };
     HTTPGet1->OnError = [this](QObject* sender) {
-        m_inEndEvent = true;
-        HTTPGet1Error(sender);
-        m_inEndEvent = false;
-        downloadEnded();
+        m_cycle->DeliverEnd([&] {
+            HTTPGet1Error(sender);
+            HTTPGet1->OnProgress = nullptr;
+        });
     };
 }
 
@@ -278,7 +308,7 @@ void TfrmImage::FormShow()
     SetStatus(TFetchRules::StatusLine(TFetchRules::WordIdle));
     SetDescription(m_camera ? m_camera->Description : QString());
     lblDateTime->clear();
-    setTimerArmed(true);
+    m_cycle->SetArmed(true);
     if (m_camera && m_camera->AlwaysOnTop != bool(windowFlags() & Qt::WindowStaysOnTopHint)) {
         // Taken over before the window maps: switching it later would unmap the window again.
         setWindowFlag(Qt::WindowStaysOnTopHint, m_camera->AlwaysOnTop);
@@ -321,23 +351,16 @@ void TfrmImage::FetchImage(const QString& URL, qint32 minutes)
     if (m_closed || !m_camera)
         return;
     Alwaysontop1Click();
-    const bool wasArmed = m_timerArmed;
-    setTimerArmed(false);
-    if (!wasArmed && HTTPGet1->Busy()) {
-        // Its end (error or done) re-arms the timer and starts this fetch after it.
-        CancelDownload();
-        m_hasPendingFetch = true;
-        m_pendingURL = URL;
-        m_pendingMinutes = minutes;
-        return;
-    }
-    startDownload(URL, minutes);
+    m_cycle->Fetch(URL, minutes);
 }
 
-void TfrmImage::startDownload(const QString& URL, qint32 minutes)
+bool TfrmImage::TimerArmed() const
 {
-    m_hasPendingFetch = false;
-    setTimerArmed(false);
+    return m_cycle->Armed();
+}
+
+void TfrmImage::startDownload(const QString& URL)
+{
     HTTPGet1->URL = URL;
     HTTPGet1->FileName = TTempFiles::Create(QStringLiteral(".gif"));
     HTTPGet1->Referer = TFetchRules::URLDirectory(URL);
@@ -346,32 +369,6 @@ void TfrmImage::startDownload(const QString& URL, qint32 minutes)
         HTTPGet1Progress(sender, total, readed);
     };
     HTTPGet1->StartDownload();
-    setTimerInterval(TFetchRules::TimerIntervalMs(minutes));
-}
-
-void TfrmImage::downloadEnded()
-{
-    HTTPGet1->OnProgress = nullptr;
-    resumePendingFetch();
-}
-
-void TfrmImage::resumePendingFetch()
-{
-    if (!m_hasPendingFetch || m_closed)
-        return;
-    // The component counts as busy until the end event has returned: start on the next turn.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (!m_hasPendingFetch || m_closed)
-                return;
-            if (HTTPGet1->Busy()) {
-                CancelDownload();
-                return;
-            }
-            startDownload(m_pendingURL, m_pendingMinutes);
-        },
-        Qt::QueuedConnection);
 }
 
 void TfrmImage::CancelDownload()
@@ -381,7 +378,7 @@ void TfrmImage::CancelDownload()
     if (!fileName.isEmpty() && QFile::exists(fileName))
         QFile::remove(fileName);
     // A worker still running may write the file once more before it notices the stop.
-    if (HTTPGet1->Busy() && !m_inEndEvent)
+    if (HTTPGet1->Busy() && !m_cycle->InEndEvent())
         TTempFiles::Abandon(fileName);
 }
 
@@ -402,7 +399,7 @@ void TfrmImage::HTTPGet1DoneFile(QObject* Sender, const QString& FileName, qint3
         SetStatus(TFetchRules::StatusLine(TFetchRules::WordDownloadError));
         if (file.exists())
             file.remove();
-        setTimerArmed(true);
+        m_cycle->SetArmed(true);
         return;
     }
 
@@ -435,13 +432,13 @@ void TfrmImage::HTTPGet1DoneFile(QObject* Sender, const QString& FileName, qint3
     ArrangeControls();
     SetDescription(m_camera->Description);
     lblDateTime->setText(TFetchRules::DateTimeText(QDateTime::currentDateTime()));
-    setTimerArmed(true);
+    m_cycle->SetArmed(true);
 }
 
 void TfrmImage::HTTPGet1Error(QObject*)
 {
     CancelDownload();
-    setTimerArmed(true);
+    m_cycle->SetArmed(true);
     ClearImage();
     SetStatus(TFetchRules::StatusLine(TFetchRules::WordDownloadError));
 }
@@ -519,29 +516,6 @@ void TfrmImage::ApplyScale()
     }
 }
 
-void TfrmImage::setTimerArmed(bool armed)
-{
-    if (armed == m_timerArmed)
-        return;
-    m_timerArmed = armed;
-    if (armed && Timer1->interval() > 0)
-        Timer1->start();
-    else
-        Timer1->stop();
-}
-
-void TfrmImage::setTimerInterval(int ms)
-{
-    if (ms == Timer1->interval())
-        return;
-    // A running timer starts counting anew with the new interval; 0 never fires.
-    Timer1->setInterval(ms);
-    if (ms == 0)
-        Timer1->stop();
-    else if (m_timerArmed)
-        Timer1->start();
-}
-
 void TfrmImage::mnuScale100Click(QAction* Sender)
 {
     if (!m_camera)
@@ -613,7 +587,7 @@ void TfrmImage::mnuSettingsClick()
     m_camera->SetURL(dialog->edtURL->text());
     m_camera->SetDescription(dialog->edtDescr->text());
     m_camera->SetUpdateInterval(dialog->edtPeriod->value());
-    setTimerInterval(TFetchRules::TimerIntervalMs(m_camera->UpdateInterval));
+    m_cycle->SetIntervalMs(TFetchRules::TimerIntervalMs(m_camera->UpdateInterval));
     m_camera->SetRunOnStartup(dialog->chkStartup->isChecked());
     m_camera->SetAlwaysOnTop(dialog->chkTop->isChecked());
     m_camera->Scale = dialog->Scale();
@@ -655,13 +629,12 @@ void TfrmImage::closeEvent(QCloseEvent* event)
 void TfrmImage::FormClose()
 {
     m_closed = true;
-    m_hasPendingFetch = false;
     HTTPGet1->OnProgress = nullptr;
     HTTPGet1->OnDoneFile = nullptr;
     HTTPGet1->OnDoneString = nullptr;
     HTTPGet1->OnError = nullptr;
     CancelDownload();
-    setTimerArmed(false);
+    m_cycle->Close();
     if (m_camera && m_camera->isFavorite()) {
         const QPoint at = currentPlace();
         m_camera->Left = at.x();

@@ -13,6 +13,7 @@ class QMenu;
 class QTimer;
 class THTTPGet;
 class TPictureBox;
+class TRefreshCycle;
 class TWebCamera;
 
 // The window of one open camera: a frameless tool window (no taskbar entry) that downloads the
@@ -63,7 +64,9 @@ public:
 
     // Whether the refresh timer is armed. An armed timer means no download is running; with an
     // update interval of 0 it is armed but never fires.
-    bool TimerArmed() const { return m_timerArmed; }
+    bool TimerArmed() const;
+    // The decisions of the fetch cycle; tests set its clock.
+    TRefreshCycle& RefreshCycle() { return *m_cycle; }
 
     TPictureBox* Image1 = nullptr;
     TPictureBox* Image2 = nullptr; // hidden; measures a picture's natural size
@@ -120,11 +123,7 @@ private:
     QAction* makeAction(const QString& name, const QString& text);
     void buildMenu();
     void connectDownload();
-    void startDownload(const QString& URL, qint32 minutes);
-    void downloadEnded();
-    void resumePendingFetch();
-    void setTimerArmed(bool armed);
-    void setTimerInterval(int ms);
+    void startDownload(const QString& URL);
     void placeWindow();
     QPoint currentPlace();
     void setImageAreaSize(const QSize& size);
@@ -137,13 +136,10 @@ private:
     QElapsedTimer m_sinceShown;
     QString m_statusText;
     QString m_descriptionText;
-    bool m_timerArmed = false;
     bool m_shown = false;
     bool m_closed = false;
-    bool m_inEndEvent = false;
 
-    // A fetch asked for while a download was still running: started once that one has ended.
-    bool m_hasPendingFetch = false;
-    QString m_pendingURL;
-    qint32 m_pendingMinutes = 0;
+    class TCycleDriver;
+    std::unique_ptr<TCycleDriver> m_cycleDriver;
+    std::unique_ptr<TRefreshCycle> m_cycle;
 };
