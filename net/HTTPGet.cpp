@@ -3,14 +3,26 @@
 #include "net/HTTPGetThread.h"
 #include "net/TCurlHttpClient.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QPointer>
+
+#include <mutex>
 
 THTTPGet::THTTPGet(QObject* parent) : QObject(parent)
 {
     // libcurl's global set-up is not thread-safe: do it here, on the owner's thread, before any
     // worker exists.
     TCurlHttpClient::globalInit();
+    // When the event loop ends, no download thread may outlive it: the process would tear down
+    // the libraries under it.
+    static std::once_flag hooked;
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        std::call_once(hooked, [app] {
+            QObject::connect(app, &QCoreApplication::aboutToQuit, app,
+                             [] { THTTPGetThread::stopAll(THTTPGet::ShutdownBound); });
+        });
+    }
 }
 
 THTTPGet::~THTTPGet()

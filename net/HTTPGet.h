@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -61,6 +62,10 @@ public:
     // from inside OnProgress. Stalled network waits notice it within a fraction of a second.
     void StopDownload();
     bool Busy() const; // a worker is attached
+
+    // How long the end of the application's event loop waits for the download threads it stops:
+    // a stalled read ends within the client's stop latency (tens of milliseconds).
+    static constexpr std::chrono::milliseconds ShutdownBound{2000};
 
     // Makes the HTTP client of each later download; empty (the default) means libcurl. Tests
     // use it to trust their own certificate or to script the client.

@@ -3,18 +3,69 @@
 #include "net/HTTPGet.h"
 #include "net/TCurlHttpClient.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMetaObject>
+#include <QPointer>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <limits>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace {
 
 std::atomic<int> g_liveWorkers{0};
+
+// Every worker thread, so that shutdown can wait for them: a thread that outlives main() would
+// run on while the process tears down the libraries it uses.
+struct TWorkerThreads
+{
+    struct TEntry
+    {
+        std::thread Thread;
+        std::weak_ptr<THTTPGetLink> Link;
+        QPointer<QObject> Worker;
+    };
+
+    std::mutex Mutex;
+    std::condition_variable Changed;
+    std::vector<TEntry> Entries;
+    std::vector<std::thread::id> Finished;
+
+    // With Mutex held: joins the threads that have returned (they only had their return left).
+    void joinFinished()
+    {
+        for (auto it = Entries.begin(); it != Entries.end();) {
+            if (std::find(Finished.begin(), Finished.end(), it->Thread.get_id()) != Finished.end()) {
+                Finished.erase(std::find(Finished.begin(), Finished.end(), it->Thread.get_id()));
+                it->Thread.join();
+                it = Entries.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+    void finished()
+    {
+        {
+            std::lock_guard<std::mutex> lock(Mutex);
+            Finished.push_back(std::this_thread::get_id());
+        }
+        Changed.notify_all();
+    }
+};
+
+TWorkerThreads& workerThreads()
+{
+    // Never destroyed: a thread left behind by stopAll may still report its end at exit.
+    static auto* threads = new TWorkerThreads;
+    return *threads;
+}
 
 constexpr qint64 ProbeIntervalMs = 100;
 constexpr int ProbePieces = 64;
@@ -58,7 +109,16 @@ THTTPGetThread::~THTTPGetThread()
 void THTTPGetThread::start()
 {
     try {
-        std::thread([this] { run(); }).detach();
+        TWorkerThreads& threads = workerThreads();
+        std::lock_guard<std::mutex> lock(threads.Mutex);
+        threads.joinFinished();
+        // The thread reports its return under the same lock, so it is listed before that.
+        threads.Entries.push_back({std::thread([this, &threads] {
+                                       run();
+                                       // Only what outlives this object from here on.
+                                       threads.finished();
+                                   }),
+                                   m_link, this});
     } catch (const std::system_error&) {
         // No thread to be had: the download fails at once, reported like any other failure.
         QMetaObject::invokeMethod(
@@ -80,6 +140,52 @@ void THTTPGetThread::start()
 int THTTPGetThread::liveCount()
 {
     return g_liveWorkers.load();
+}
+
+int THTTPGetThread::runningThreads()
+{
+    TWorkerThreads& threads = workerThreads();
+    std::lock_guard<std::mutex> lock(threads.Mutex);
+    return static_cast<int>(threads.Entries.size() - threads.Finished.size());
+}
+
+void THTTPGetThread::stopAll(std::chrono::milliseconds bound)
+{
+    TWorkerThreads& threads = workerThreads();
+    std::vector<TWorkerThreads::TEntry> entries;
+    {
+        std::unique_lock<std::mutex> lock(threads.Mutex);
+        for (TWorkerThreads::TEntry& entry : threads.Entries) {
+            if (const std::shared_ptr<THTTPGetLink> link = entry.Link.lock()) {
+                link->Stop.store(true, std::memory_order_release);
+                // A worker waiting for an event to run here would wait for ever.
+                link->detach();
+            }
+        }
+        const bool allReturned = threads.Changed.wait_for(
+            lock, bound, [&threads] { return threads.Finished.size() == threads.Entries.size(); });
+        if (!allReturned)
+            qWarning("THTTPGet: a download thread did not stop in time; left running");
+        for (auto it = threads.Entries.begin(); it != threads.Entries.end();) {
+            const auto done =
+                std::find(threads.Finished.begin(), threads.Finished.end(), it->Thread.get_id());
+            if (done != threads.Finished.end()) {
+                threads.Finished.erase(done);
+                it->Thread.join();
+                entries.push_back(std::move(*it));
+            } else {
+                it->Thread.detach();
+            }
+            it = threads.Entries.erase(it);
+        }
+    }
+    // The workers' last signals wait in the event queue, which may never run again: deliver them
+    // (they find their links detached), then delete the workers rather than wait for the loop.
+    for (const TWorkerThreads::TEntry& entry : entries) {
+        if (entry.Worker)
+            QCoreApplication::sendPostedEvents(entry.Worker);
+        delete entry.Worker.data();
+    }
 }
 
 THttpTarget THTTPGetThread::splitUrl(const QString& url)

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -80,6 +81,13 @@ public:
 
     // Workers that exist now, in any process thread (they release themselves when done).
     static int liveCount();
+    // Worker threads that have not yet returned.
+    static int runningThreads();
+    // Owner's thread, at shutdown: stops every worker, lets none of them wait for the owner's
+    // thread any more, joins their threads and deletes the workers. Waits at most bound; a
+    // thread still running then (a client that ignores its stop flag) is left behind with a
+    // warning. Downloads started afterwards are stopped likewise by the next call.
+    static void stopAll(std::chrono::milliseconds bound);
 
     // The largest piece read from the server at once; one progress report follows each piece.
     static constexpr qint32 ChunkSize = 1025;

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include "tests/support/TNginxServer.h"
@@ -428,6 +429,27 @@ private Q_SLOTS:
         QCOMPARE(run.Done, done ? 1 : 0);
         QCOMPARE(run.Errors, done ? 0 : 1);
         QVERIFY(m_server.waitForIdle());
+    }
+
+    // A program that quits while a camera stalls: the end of the event loop stops the read that
+    // waits for the silent server and joins its thread.
+    void quitDuringStalledDownloadStopsItsThread()
+    {
+        TScriptedResponse stall = TScriptedResponse::ok(randomBytes(5000));
+        stall.StallAfter = 1500;
+        m_server.route(QStringLiteral("/stall.jpg"), stall);
+        TRun run;
+        THTTPGet get;
+        prepare(get, m_server.url(QStringLiteral("/stall.jpg")), run);
+        get.StartDownload();
+        QVERIFY(m_server.waitForStalled(1));
+        QTRY_COMPARE(run.Progress.size(), 2);
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        QCoreApplication::exec();
+        QCOMPARE(THTTPGetThread::runningThreads(), 0);
+        QCOMPARE(THTTPGetThread::liveCount(), 0);
+        QVERIFY(m_server.waitForIdle());
+        QCOMPARE(run.ends(), 0);
     }
 
     void destroyedWhileStalledDeliversNothing()
