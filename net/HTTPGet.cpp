@@ -49,10 +49,15 @@ void THTTPGet::StartDownload()
     snapshot.Password = Password;
     snapshot.PostQuery = PostQuery;
     snapshot.Referer = Referer;
+    snapshot.ExtraHeaders = ExtraHeaders;
     snapshot.BinaryData = BinaryData;
     snapshot.UseCache = UseCache;
     snapshot.MaxBodySize = MaxBodySize;
     snapshot.ProgressIntervalMs = ProgressIntervalMs;
+
+    ResponseStatus = 0;
+    ResponseETag.clear();
+    ResponseLastModified.clear();
 
     auto link = std::make_shared<THTTPGetLink>();
     link->Owner = this;

@@ -35,6 +35,8 @@ public:
     QString Password;
     QString PostQuery;
     QString Referer;
+    // Further request header lines, each ended by CRLF ("If-None-Match: \"x\"\r\n"); empty: none.
+    QByteArray ExtraHeaders;
     bool WaitThread = false;
     // Largest body accepted, in bytes; 0: no limit. A body that announces more, or grows past it,
     // ends the download with OnError at once; the file then holds at most this many bytes.
@@ -54,6 +56,14 @@ public:
     std::function<void(QObject* Sender, const QString& FileName, qint32 FileSize)> OnDoneFile;
     std::function<void(QObject* Sender, const QByteArray& Result)> OnDoneString;
     std::function<void(QObject* Sender)> OnError;
+
+    // What the final response said, set before the final event runs (OnDoneFile or OnError) and
+    // kept until the next start: its status code (0: no response), its ETag and Last-Modified
+    // header values (empty: none). A 304 has no body: OnDoneFile runs with FileSize 0 and no
+    // file is written.
+    int ResponseStatus = 0;
+    QByteArray ResponseETag;
+    QByteArray ResponseLastModified;
 
     // Ignored while Busy(). With WaitThread it returns once the final event has run, dispatching
     // the thread's events meanwhile (also when the component is destroyed during the wait).

@@ -283,8 +283,11 @@ void THTTPGetThread::run()
     success = success && !stopped();
 
     const QString fileName = m_snapshot.FileName;
-    deliver([success, fileName, fileSize](THTTPGetLink& link) {
+    deliver([success, fileName, fileSize, response = m_response](THTTPGetLink& link) {
         THTTPGet* owner = link.Owner;
+        owner->ResponseStatus = response.Status;
+        owner->ResponseETag = response.ETag;
+        owner->ResponseLastModified = response.LastModified;
         try {
             if (success) {
                 if (const auto handler = owner->OnDoneFile)
@@ -336,9 +339,10 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
     client.openRequest(post ? "POST" : "GET", target.Path.toUtf8(), "HTTP/1.0", m_snapshot.Referer.toUtf8(),
                        m_snapshot.AcceptTypes.toUtf8(), !m_snapshot.UseCache);
     if (post)
-        client.send("Content-Type: application/x-www-form-urlencoded\r\n", m_snapshot.PostQuery.toUtf8());
+        client.send("Content-Type: application/x-www-form-urlencoded\r\n" + m_snapshot.ExtraHeaders,
+                    m_snapshot.PostQuery.toUtf8());
     else
-        client.send(QByteArray(), QByteArray());
+        client.send(m_snapshot.ExtraHeaders, QByteArray());
     if (stopped())
         return false;
 
@@ -346,6 +350,15 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
     const bool hasLength = client.queryContentLength(lengthText);
     if (stopped())
         return false;
+    m_response.Status = client.statusCode();
+    m_response.ETag = client.queryHeader("ETag");
+    m_response.LastModified = client.queryHeader("Last-Modified");
+    // Not modified: there is no body, and the owner keeps what it has; a Content-Length here
+    // describes the picture the owner already holds.
+    if (m_response.Status == 304) {
+        fileSize = 0;
+        return true;
+    }
     if (!hasLength && m_snapshot.BinaryData)
         return false;
     fileSize = 0;

@@ -47,6 +47,7 @@ struct THTTPGetSnapshot
     QString Password;
     QString PostQuery;
     QString Referer;
+    QByteArray ExtraHeaders;
     bool BinaryData = false;
     bool UseCache = false;
     qint64 MaxBodySize = 0;
@@ -60,6 +61,14 @@ struct THttpTarget
     quint16 Port = 80;
     bool Secure = false;
     QString Path;
+};
+
+// What the final response said; the worker's own until it hands it over with the end.
+struct THttpResponseInfo
+{
+    int Status = 0;
+    QByteArray ETag;
+    QByteArray LastModified;
 };
 
 // One download on a thread of its own. The object lives on the owner's thread, runs the events
@@ -111,4 +120,5 @@ private:
     std::shared_ptr<THTTPGetLink> m_link;
     const THTTPGetSnapshot m_snapshot;
     THttpClientFactory m_factory;
+    THttpResponseInfo m_response;
 };

@@ -32,6 +32,16 @@ public:
     // True with the decimal text of the final response's Content-Length header; false when it
     // has none or no response arrived.
     virtual bool queryContentLength(QByteArray& text) = 0;
+    // The status code of the final response (304 and all); 0 when none arrived or the client
+    // cannot tell.
+    virtual int statusCode() const { return 0; }
+    // The value of the final response's header of that name (any case), trimmed; empty when it
+    // has none.
+    virtual QByteArray queryHeader(const QByteArray& name) const
+    {
+        (void)name;
+        return {};
+    }
     // Up to size body bytes into buffer. False on error (also on a stop or a stalled server);
     // true with count 0 at the end of the body.
     virtual bool read(char* buffer, qint32 size, qint32& count) = 0;

@@ -14,6 +14,7 @@
 #include "viewer/TPicture.h"
 #include "viewer/TPictureBox.h"
 #include "viewer/TRefreshCycle.h"
+#include "viewer/TRevalidation.h"
 #include "viewer/TTempFiles.h"
 #include "viewer/TWindowLayout.h"
 #include "viewer/TWindowPosition.h"
@@ -86,7 +87,8 @@ private:
 TfrmImage::TfrmImage(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       m_cycleDriver(std::make_unique<TCycleDriver>(*this)),
-      m_cycle(std::make_unique<TRefreshCycle>(*m_cycleDriver))
+      m_cycle(std::make_unique<TRefreshCycle>(*m_cycleDriver)),
+      m_revalidation(std::make_unique<TRevalidation>())
 {
     setObjectName(QStringLiteral("frmImage"));
     m_place = pos();
@@ -364,6 +366,8 @@ void TfrmImage::startDownload(const QString& URL)
     HTTPGet1->URL = URL;
     HTTPGet1->FileName = TTempFiles::Create(QStringLiteral(".gif"));
     HTTPGet1->Referer = TFetchRules::URLDirectory(URL);
+    // The no-cache lines stay: the question still reaches the camera itself.
+    HTTPGet1->ExtraHeaders = m_revalidation->NextRequestHeaders();
     SetStatus(TFetchRules::StatusLine(TFetchRules::WordDownloading));
     HTTPGet1->OnProgress = [this](QObject* sender, qint32 total, qint32 readed) {
         HTTPGet1Progress(sender, total, readed);
@@ -395,6 +399,20 @@ void TfrmImage::HTTPGet1Progress(QObject*, qint32 TotalSize, qint32 Readed)
 void TfrmImage::HTTPGet1DoneFile(QObject* Sender, const QString& FileName, qint32 FileSize)
 {
     QFile file(FileName);
+    if (HTTPGet1->ResponseStatus == 304) {
+        // Only the empty file reserved for the body is there.
+        if (file.exists())
+            file.remove();
+        if (m_revalidation->AskedConditionally()) {
+            m_revalidation->Confirmed(HTTPGet1->ResponseETag, HTTPGet1->ResponseLastModified);
+            pictureUnchanged();
+            return;
+        }
+        // Not modified compared with nothing: a broken answer; the picture shown stays.
+        SetStatus(TFetchRules::StatusLine(TFetchRules::WordDownloadError));
+        m_cycle->SetArmed(true);
+        return;
+    }
     if (!file.exists() || TFetchRules::IsTooSmallForPicture(FileSize)) {
         SetStatus(TFetchRules::StatusLine(TFetchRules::WordDownloadError));
         if (file.exists())
@@ -403,12 +421,19 @@ void TfrmImage::HTTPGet1DoneFile(QObject* Sender, const QString& FileName, qint3
         return;
     }
 
-    QByteArray head;
+    QByteArray body;
     if (file.open(QIODevice::ReadOnly)) {
-        head = file.read(TFetchRules::HeaderLength);
+        body = file.read(TPicture::MaxFileBytes + 1);
         file.close();
     }
-    ImageExt = TFetchRules::ImageExtFromHeader(head, ImageExt);
+    // A camera without validators, or one that ignores them, may send the same picture again.
+    if (m_revalidation->SameAsShown(body)) {
+        file.remove();
+        m_revalidation->Confirmed(HTTPGet1->ResponseETag, HTTPGet1->ResponseLastModified);
+        pictureUnchanged();
+        return;
+    }
+    ImageExt = TFetchRules::ImageExtFromHeader(body.left(TFetchRules::HeaderLength), ImageExt);
 
     const QFileInfo info(FileName);
     QString picturePath = info.path() + QLatin1Char('/') + info.completeBaseName() + ImageExt;
@@ -423,6 +448,7 @@ void TfrmImage::HTTPGet1DoneFile(QObject* Sender, const QString& FileName, qint3
         setImageAreaSize(TWindowLayout::ImageAreaSize(m_camera->ImageWidth, m_camera->ImageHeight,
                                                       m_camera->Scale, screensRoom()));
         Image1->SetPicture(picture);
+        m_revalidation->Shown(HTTPGet1->ResponseETag, HTTPGet1->ResponseLastModified, body);
         SetStatus(TFetchRules::StatusLine(TFetchRules::WordDone));
     } else {
         HTTPGet1Error(Sender);
@@ -431,7 +457,15 @@ void TfrmImage::HTTPGet1DoneFile(QObject* Sender, const QString& FileName, qint3
     QFile::remove(picturePath);
     ArrangeControls();
     SetDescription(m_camera->Description);
-    lblDateTime->setText(TFetchRules::DateTimeText(QDateTime::currentDateTime()));
+    lblDateTime->setText(TFetchRules::DateTimeText(m_cycle->Now()));
+    m_cycle->SetArmed(true);
+}
+
+void TfrmImage::pictureUnchanged()
+{
+    SetStatus(TFetchRules::StatusLine(TFetchRules::WordDone));
+    SetDescription(m_camera->Description);
+    lblDateTime->setText(TFetchRules::DateTimeText(m_cycle->Now()));
     m_cycle->SetArmed(true);
 }
 
@@ -445,6 +479,7 @@ void TfrmImage::HTTPGet1Error(QObject*)
 
 void TfrmImage::ClearImage()
 {
+    m_revalidation->Forget();
     TPicture blank;
     blank.LoadBlank();
     Image1->SetPicture(blank);

@@ -14,6 +14,7 @@ class QTimer;
 class THTTPGet;
 class TPictureBox;
 class TRefreshCycle;
+class TRevalidation;
 class TWebCamera;
 
 // The window of one open camera: a frameless tool window (no taskbar entry) that downloads the
@@ -124,6 +125,8 @@ private:
     void buildMenu();
     void connectDownload();
     void startDownload(const QString& URL);
+    // The camera confirmed the picture shown: it stays as it is, without a decode or a repaint.
+    void pictureUnchanged();
     void placeWindow();
     QPoint currentPlace();
     void setImageAreaSize(const QSize& size);
@@ -142,4 +145,5 @@ private:
     class TCycleDriver;
     std::unique_ptr<TCycleDriver> m_cycleDriver;
     std::unique_ptr<TRefreshCycle> m_cycle;
+    std::unique_ptr<TRevalidation> m_revalidation;
 };

@@ -431,6 +431,42 @@ private Q_SLOTS:
         QVERIFY(m_server.waitForIdle());
     }
 
+    // The validators of the answer reach the owner; asked with them, the camera answers 304,
+    // which ends without a body and without a file.
+    void conditionalRequestEndsWithoutBody_data()
+    {
+        QTest::addColumn<QByteArray>("extra");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<qint32>("fileSize");
+        QTest::newRow("unconditional-200") << QByteArray() << 200 << qint32(3000);
+        QTest::newRow("if-none-match-304") << QByteArray("If-None-Match: \"v7\"\r\n") << 304 << qint32(0);
+        QTest::newRow("if-modified-since-304")
+            << QByteArray("If-Modified-Since: Mon, 07 Dec 2026 14:05:00 GMT\r\n") << 304 << qint32(0);
+    }
+    void conditionalRequestEndsWithoutBody()
+    {
+        QFETCH(QByteArray, extra);
+        QFETCH(int, status);
+        QFETCH(qint32, fileSize);
+        TScriptedResponse response = TScriptedResponse::ok(randomBytes(3000));
+        response.ETag = "\"v7\"";
+        response.LastModified = "Mon, 07 Dec 2026 14:05:00 GMT";
+        m_server.route(QStringLiteral("/cond.jpg"), response);
+        TRun run;
+        THTTPGet get;
+        prepare(get, m_server.url(QStringLiteral("/cond.jpg")), run);
+        get.ExtraHeaders = extra;
+        get.StartDownload();
+        QTRY_VERIFY_WITH_TIMEOUT(!get.Busy(), 20000);
+        QCOMPARE(run.Done, 1);
+        QCOMPARE(run.FileSize, fileSize);
+        QCOMPARE(get.ResponseStatus, status);
+        QCOMPARE(get.ResponseETag, QByteArray("\"v7\""));
+        QCOMPARE(get.ResponseLastModified, QByteArray("Mon, 07 Dec 2026 14:05:00 GMT"));
+        QCOMPARE(QFile::exists(target()), status == 200);
+        QCOMPARE(m_server.lastRequest().header("Cache-Control"), QByteArray("no-cache"));
+    }
+
     // A program that quits while a camera stalls: the end of the event loop stops the read that
     // waits for the silent server and joins its thread.
     void quitDuringStalledDownloadStopsItsThread()
