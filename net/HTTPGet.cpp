@@ -16,11 +16,13 @@ THTTPGet::THTTPGet(QObject* parent) : QObject(parent)
     TCurlHttpClient::globalInit();
     // When the event loop ends, no download thread may outlive it: the process would tear down
     // the libraries under it.
+    // A program that never runs its loop (a test) is covered when the application goes.
     static std::once_flag hooked;
     if (QCoreApplication* app = QCoreApplication::instance()) {
         std::call_once(hooked, [app] {
             QObject::connect(app, &QCoreApplication::aboutToQuit, app,
                              [] { THTTPGetThread::stopAll(THTTPGet::ShutdownBound); });
+            qAddPostRoutine([] { THTTPGetThread::stopAll(THTTPGet::ShutdownBound); });
         });
     }
 }

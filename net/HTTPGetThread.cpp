@@ -50,6 +50,25 @@ struct TWorkerThreads
         }
     }
 
+    // Owner's thread: joins the thread of worker, which has only its return left to do.
+    void join(const QObject* worker)
+    {
+        std::thread thread;
+        {
+            std::lock_guard<std::mutex> lock(Mutex);
+            const auto entry = std::find_if(Entries.begin(), Entries.end(),
+                                            [worker](const TEntry& e) { return e.Worker == worker; });
+            if (entry == Entries.end())
+                return;
+            thread = std::move(entry->Thread);
+            Entries.erase(entry);
+        }
+        const std::thread::id id = thread.get_id();
+        thread.join();
+        std::lock_guard<std::mutex> lock(Mutex);
+        Finished.erase(std::remove(Finished.begin(), Finished.end(), id), Finished.end());
+    }
+
     void finished()
     {
         {
@@ -241,10 +260,15 @@ bool THTTPGetThread::deliver(std::function<bool(THTTPGetLink&)> onOwnerThread)
         m_link->Pending = std::move(onOwnerThread);
         m_link->Waiting = true;
     }
-    emit handOver();
+    wakeOwner(&THTTPGetThread::handOver);
     std::unique_lock<std::mutex> lock(m_link->Mutex);
     m_link->Changed.wait(lock, [this] { return !m_link->Waiting || m_link->Detached; });
     return !m_link->Detached && m_link->AnswerOk;
+}
+
+void THTTPGetThread::wakeOwner(void (THTTPGetThread::*signal)())
+{
+    emit(this->*signal)();
 }
 
 void THTTPGetThread::takeOver()
@@ -307,7 +331,7 @@ void THTTPGetThread::run()
 
     // From the signal on, the object may go at any moment: only locals are used.
     const std::shared_ptr<THTTPGetLink> link = m_link;
-    emit ended();
+    wakeOwner(&THTTPGetThread::ended);
     {
         std::lock_guard<std::mutex> lock(link->Mutex);
         link->WorkerDone = true;
@@ -323,6 +347,7 @@ void THTTPGetThread::reap()
         std::unique_lock<std::mutex> lock(m_link->Mutex);
         m_link->Changed.wait(lock, [this] { return m_link->WorkerDone; });
     }
+    workerThreads().join(this);
     deleteLater();
 }
 
