@@ -84,3 +84,46 @@ void TRefreshCycle::Close()
     m_hasPendingFetch = false;
     SetArmed(false);
 }
+
+void TRefreshCycle::PictureChanged()
+{
+    m_changedAt = m_answeredAt = Now();
+    m_unchanged = 0;
+    m_frozen = false;
+}
+
+void TRefreshCycle::PictureUnchanged()
+{
+    m_answeredAt = Now();
+    if (!m_changedAt.isValid())
+        m_changedAt = m_answeredAt;
+    ++m_unchanged;
+    const qint64 unchangedMs = m_changedAt.msecsTo(m_answeredAt);
+    m_frozen = m_intervalMs > 0 && m_unchanged >= 3 && unchangedMs >= qint64(3) * m_intervalMs &&
+               unchangedMs >= qint64(FrozenMinutes) * 60 * 1000;
+}
+
+void TRefreshCycle::PictureGone()
+{
+    m_changedAt = m_answeredAt = QDateTime();
+    m_unchanged = 0;
+    m_frozen = false;
+}
+
+bool TRefreshCycle::Frozen() const
+{
+    // The interval may have become 0 since (the settings dialog).
+    return m_frozen && m_intervalMs > 0;
+}
+
+QString TRefreshCycle::TimeLine(const QLocale& locale) const
+{
+    if (!m_answeredAt.isValid())
+        return QString();
+    if (m_unchanged < 2)
+        return TFetchRules::DateTimeText(m_answeredAt, locale);
+    const QString since = m_changedAt.date() == m_answeredAt.date()
+                              ? m_changedAt.time().toString(QStringLiteral("HH:mm"))
+                              : locale.toString(m_changedAt.date(), QStringLiteral("d MMM"));
+    return (Frozen() ? QStringLiteral("frozen since ") : QStringLiteral("unchanged since ")) + since;
+}

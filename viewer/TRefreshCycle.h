@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 
 #include <functional>
@@ -64,6 +65,24 @@ public:
     QDateTime Now() const;
     void SetClock(TClock clock) { m_clock = std::move(clock); }
 
+    // Freshness of the picture shown, as the refreshes find it. A new picture is shown now:
+    void PictureChanged();
+    // A refresh found the shown picture unchanged (a 304 or the same bytes again):
+    void PictureUnchanged();
+    // The placeholder is shown:
+    void PictureGone();
+    // Refreshes in a row that found the picture unchanged since it was first shown.
+    int UnchangedRefreshes() const { return m_unchanged; }
+    // Unchanged for at least three refreshes, three intervals and FrozenMinutes, as the last
+    // refresh found it. A camera refreshed on request only (interval 0) is never frozen.
+    bool Frozen() const;
+    static constexpr int FrozenMinutes = 15;
+    // The time line: when the last answer came (the user's short date and long time); from the
+    // second unchanged refresh on "unchanged since 14:05" instead, "frozen since 14:05" once
+    // frozen (the date instead of the time when that was another day). 24 characters at most,
+    // so it fits the narrowest window.
+    QString TimeLine(const QLocale& locale = QLocale()) const;
+
 private:
     void startDownload(const QString& url, qint32 minutes);
     void resumePendingFetch();
@@ -79,4 +98,9 @@ private:
     bool m_hasPendingFetch = false;
     QString m_pendingURL;
     qint32 m_pendingMinutes = 0;
+
+    QDateTime m_changedAt;  // when the picture shown was first shown; invalid: placeholder
+    QDateTime m_answeredAt; // when the last refresh answered
+    int m_unchanged = 0;
+    bool m_frozen = false;
 };

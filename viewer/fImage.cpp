@@ -449,6 +449,7 @@ void TfrmImage::HTTPGet1DoneFile(QObject* Sender, const QString& FileName, qint3
                                                       m_camera->Scale, screensRoom()));
         Image1->SetPicture(picture);
         m_revalidation->Shown(HTTPGet1->ResponseETag, HTTPGet1->ResponseLastModified, body);
+        m_cycle->PictureChanged();
         SetStatus(TFetchRules::StatusLine(TFetchRules::WordDone));
     } else {
         HTTPGet1Error(Sender);
@@ -457,16 +458,42 @@ void TfrmImage::HTTPGet1DoneFile(QObject* Sender, const QString& FileName, qint3
     QFile::remove(picturePath);
     ArrangeControls();
     SetDescription(m_camera->Description);
+    // A failed load shows when it was tried, as the placeholder has no freshness.
     lblDateTime->setText(TFetchRules::DateTimeText(m_cycle->Now()));
+    showFreshness();
     m_cycle->SetArmed(true);
 }
 
 void TfrmImage::pictureUnchanged()
 {
+    m_cycle->PictureUnchanged();
     SetStatus(TFetchRules::StatusLine(TFetchRules::WordDone));
     SetDescription(m_camera->Description);
-    lblDateTime->setText(TFetchRules::DateTimeText(m_cycle->Now()));
+    showFreshness();
     m_cycle->SetArmed(true);
+}
+
+bool TfrmImage::Frozen() const
+{
+    return m_cycle->Frozen();
+}
+
+void TfrmImage::showFreshness()
+{
+    if (const QString line = m_cycle->TimeLine(); !line.isEmpty())
+        lblDateTime->setText(line);
+    // "unchanged since" replaces the time of the last answer; the hint still has it.
+    lblDateTime->setToolTip(m_cycle->UnchangedRefreshes() >= 2
+                                ? QStringLiteral("Checked ") + TFetchRules::DateTimeText(m_cycle->Now())
+                                : QString());
+    const bool frozen = m_cycle->Frozen();
+    if (frozen == m_frozenShown)
+        return;
+    m_frozenShown = frozen;
+    if (TTrace::enabled())
+        TTrace::write("frozen", (m_camera ? m_camera->Description : QString()) +
+                                    (frozen ? QStringLiteral(": yes") : QStringLiteral(": no")));
+    emit FrozenChanged(frozen);
 }
 
 void TfrmImage::HTTPGet1Error(QObject*)
@@ -480,6 +507,7 @@ void TfrmImage::HTTPGet1Error(QObject*)
 void TfrmImage::ClearImage()
 {
     m_revalidation->Forget();
+    m_cycle->PictureGone();
     TPicture blank;
     blank.LoadBlank();
     Image1->SetPicture(blank);
@@ -492,6 +520,7 @@ void TfrmImage::ClearImage()
     SetStatus(TFetchRules::StatusLine(TFetchRules::WordIdle));
     SetDescription(QString());
     lblDateTime->clear();
+    showFreshness();
 }
 
 QSize TfrmImage::screensRoom()
@@ -623,6 +652,8 @@ void TfrmImage::mnuSettingsClick()
     m_camera->SetDescription(dialog->edtDescr->text());
     m_camera->SetUpdateInterval(dialog->edtPeriod->value());
     m_cycle->SetIntervalMs(TFetchRules::TimerIntervalMs(m_camera->UpdateInterval));
+    // Refreshed on request only: no longer frozen.
+    showFreshness();
     m_camera->SetRunOnStartup(dialog->chkStartup->isChecked());
     m_camera->SetAlwaysOnTop(dialog->chkTop->isChecked());
     m_camera->Scale = dialog->Scale();

@@ -66,6 +66,8 @@ public:
     // Whether the refresh timer is armed. An armed timer means no download is running; with an
     // update interval of 0 it is armed but never fires.
     bool TimerArmed() const;
+    // The camera sent the same picture for three of its intervals and at least 15 minutes.
+    bool Frozen() const;
     // The decisions of the fetch cycle; tests set its clock.
     TRefreshCycle& RefreshCycle() { return *m_cycle; }
 
@@ -110,6 +112,10 @@ public:
 
     void setVisible(bool visible) override;
 
+Q_SIGNALS:
+    // The frozen mark came or went (the tray marks the camera's item the same way).
+    void FrozenChanged(bool frozen);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -127,6 +133,8 @@ private:
     void startDownload(const QString& URL);
     // The camera confirmed the picture shown: it stays as it is, without a decode or a repaint.
     void pictureUnchanged();
+    // The time line and the frozen mark as the refresh cycle sees the picture's freshness.
+    void showFreshness();
     void placeWindow();
     QPoint currentPlace();
     void setImageAreaSize(const QSize& size);
@@ -141,6 +149,7 @@ private:
     QString m_descriptionText;
     bool m_shown = false;
     bool m_closed = false;
+    bool m_frozenShown = false;
 
     class TCycleDriver;
     std::unique_ptr<TCycleDriver> m_cycleDriver;

@@ -175,6 +175,80 @@ private Q_SLOTS:
         QCOMPARE(driver.Calls, calls);
         QCOMPARE(cycle.IntervalMs(), ms);
     }
+
+    // The picture shown at 14:05; then refreshes that find it unchanged, minutes after 14:05.
+    void freshnessFollowsUnchangedRefreshes_data()
+    {
+        QTest::addColumn<int>("intervalMinutes");
+        QTest::addColumn<QList<int>>("unchangedAt");
+        QTest::addColumn<bool>("frozen");
+        QTest::addColumn<QString>("timeLine");
+        QTest::newRow("one-unchanged-shows-the-time")
+            << 5 << QList<int>{5} << false << "7 Dec 2026 14:10:00";
+        QTest::newRow("two-unchanged-say-since-when")
+            << 5 << QList<int>{5, 10} << false << "unchanged since 14:05";
+        QTest::newRow("three-intervals-and-15-minutes")
+            << 5 << QList<int>{5, 10, 15} << true << "frozen since 14:05";
+        // Three refreshes a minute apart are not 15 minutes yet.
+        QTest::newRow("every-minute-three-times")
+            << 1 << QList<int>{1, 2, 3} << false << "unchanged since 14:05";
+        QTest::newRow("every-minute-past-15") << 1 << QList<int>{1, 2, 15} << true << "frozen since 14:05";
+        // 29 minutes are less than three intervals of ten.
+        QTest::newRow("every-ten-minutes-29")
+            << 10 << QList<int>{10, 20, 29} << false << "unchanged since 14:05";
+        QTest::newRow("every-ten-minutes-30") << 10 << QList<int>{10, 20, 30} << true << "frozen since 14:05";
+        QTest::newRow("manual-camera-never-frozen")
+            << 0 << QList<int>{60, 120, 180, 240} << false << "unchanged since 14:05";
+        QTest::newRow("unchanged-since-yesterday")
+            << 60 << QList<int>{600, 1200} << false << "unchanged since 7 Dec";
+    }
+    void freshnessFollowsUnchangedRefreshes()
+    {
+        QFETCH(int, intervalMinutes);
+        QFETCH(QList<int>, unchangedAt);
+        QFETCH(bool, frozen);
+        QFETCH(QString, timeLine);
+        TRecordingDriver driver;
+        const QDateTime shownAt(QDate(2026, 12, 7), QTime(14, 5));
+        QDateTime now = shownAt;
+        TRefreshCycle cycle(driver, [&now] { return now; });
+        cycle.SetIntervalMs(intervalMinutes * 60000);
+        cycle.PictureChanged();
+        for (const int minutes : unchangedAt) {
+            now = shownAt.addSecs(minutes * 60);
+            cycle.PictureUnchanged();
+        }
+        QCOMPARE(cycle.UnchangedRefreshes(), unchangedAt.size());
+        QCOMPARE(cycle.Frozen(), frozen);
+        QCOMPARE(cycle.TimeLine(QLocale::c()), timeLine);
+    }
+
+    void newPictureOrPlaceholderEndsTheFreeze()
+    {
+        TRecordingDriver driver;
+        QDateTime now(QDate(2026, 12, 7), QTime(14, 5));
+        TRefreshCycle cycle(driver, [&now] { return now; });
+        cycle.SetIntervalMs(5 * 60000);
+        cycle.PictureChanged();
+        for (int i = 0; i < 3; ++i) {
+            now = now.addSecs(300);
+            cycle.PictureUnchanged();
+        }
+        QVERIFY(cycle.Frozen());
+        // Switched to refresh on request only: no longer watched, so never frozen.
+        cycle.SetIntervalMs(0);
+        QVERIFY(!cycle.Frozen());
+        cycle.SetIntervalMs(5 * 60000);
+        QVERIFY(cycle.Frozen());
+        now = now.addSecs(300);
+        cycle.PictureChanged();
+        QVERIFY(!cycle.Frozen());
+        QCOMPARE(cycle.TimeLine(QLocale::c()), QStringLiteral("7 Dec 2026 14:25:00"));
+        cycle.PictureUnchanged();
+        cycle.PictureGone();
+        QCOMPARE(cycle.UnchangedRefreshes(), 0);
+        QCOMPARE(cycle.TimeLine(QLocale::c()), QString());
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_TRefreshCycle)

@@ -204,6 +204,42 @@ private Q_SLOTS:
         QCOMPARE(m_window->lblStatus->text(), Done);
     }
 
+    // A camera refreshed every five minutes sends the same picture from 14:05 on.
+    void unchangedCameraIsMarkedFrozen()
+    {
+        m_server->route(QStringLiteral("/cam.jpg"), picture(jpegJfif(), "\"v1\"", {}));
+        QVERIFY(open(5));
+        QVERIFY(waitSettled(m_window));
+        QSignalSpy frozen(m_window.data(), &TfrmImage::FrozenChanged);
+        const QString shownAt = m_window->lblDateTime->text();
+
+        m_now = m_now.addSecs(300);
+        QVERIFY(refresh());
+        QVERIFY(m_window->lblDateTime->text() != shownAt);
+        QVERIFY(!m_window->lblDateTime->text().contains(QLatin1String("since")));
+        m_now = m_now.addSecs(300);
+        QVERIFY(refresh());
+        QCOMPARE(m_window->lblDateTime->text(), QStringLiteral("unchanged since 14:05"));
+        QVERIFY(!m_window->Frozen());
+        m_now = m_now.addSecs(300);
+        QVERIFY(refresh());
+        QCOMPARE(m_window->lblDateTime->text(), QStringLiteral("frozen since 14:05"));
+        QVERIFY(m_window->Frozen());
+        QCOMPARE(frozen.size(), 1);
+        QCOMPARE(frozen.at(0).at(0).toBool(), true);
+        // The status line keeps its texts.
+        QCOMPARE(m_window->lblStatus->text(), Done);
+
+        m_server->route(QStringLiteral("/cam.jpg"), picture(jpegJfif(120, 90), "\"v2\"", {}));
+        m_now = m_now.addSecs(300);
+        QVERIFY(refresh());
+        QVERIFY(!m_window->Frozen());
+        QCOMPARE(frozen.size(), 2);
+        QCOMPARE(frozen.at(1).at(0).toBool(), false);
+        QVERIFY(!m_window->lblDateTime->text().contains(QLatin1String("since")));
+        QCOMPARE(m_window->Camera()->ImageWidth, 120);
+    }
+
     // A picture that failed (placeholder shown) is not asked about: the camera sends it whole.
     void placeholderAsksUnconditionally()
     {
