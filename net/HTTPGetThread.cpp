@@ -401,8 +401,8 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
     }
 
     QFile file(m_snapshot.FileName);
-    // Unbuffered: every chunk goes to the file as it arrives, nothing piles up in memory. Only the
-    // user may read what a camera sent.
+    // Unbuffered: every piece (up to a block) goes to the file in one write as it arrives; nothing
+    // piles up in memory. Only the user may read what a camera sent.
     if (m_snapshot.FileName.isEmpty() ||
         !file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered,
                    QFileDevice::ReadOwner | QFileDevice::WriteOwner))
@@ -411,7 +411,8 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
     const int interval = m_snapshot.ProgressIntervalMs;
     qint32 total = 0;
     qint32 reported = 0;
-    char buffer[ChunkSize];
+    QByteArray block(ChunkSize, Qt::Uninitialized);
+    char* const buffer = block.data();
     QElapsedTimer sinceReport;
     sinceReport.start();
     int unreported = 0;

@@ -99,7 +99,7 @@ public:
     static void stopAll(std::chrono::milliseconds bound);
 
     // The largest piece read from the server at once; one progress report follows each piece.
-    static constexpr qint32 ChunkSize = 1025;
+    static constexpr qint32 ChunkSize = HttpBlockSize;
 
 Q_SIGNALS:
     void handOver(); // worker thread: Pending is ready

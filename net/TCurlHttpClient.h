@@ -50,7 +50,7 @@ public:
     void close() override;
 
     // Size of libcurl's receive buffer and so of the largest piece handed over at once.
-    static constexpr long ChunkSize = 1025;
+    static constexpr long ChunkSize = HttpBlockSize;
 
 private:
     using Clock = std::chrono::steady_clock;

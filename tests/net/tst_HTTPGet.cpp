@@ -467,7 +467,7 @@ private Q_SLOTS:
         QCOMPARE(events.Done, 1);
         QCOMPARE(events.DoneFileSize, 3085);
         std::unique_lock<std::mutex> lock(m_script->Mutex);
-        QCOMPARE(m_script->LargestReadSize, 1025);
+        QCOMPARE(m_script->LargestReadSize, THTTPGetThread::ChunkSize);
     }
 
     void bodyPastTheLimitEndsWithError_data()
