@@ -37,6 +37,10 @@
 #include <QScreen>
 #include <QTimer>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace {
 
 // One drag at a time for all camera windows: the left button is held since a press at Point
@@ -435,27 +439,35 @@ void TfrmImage::HTTPGet1DoneFile(QObject* Sender, const QString& FileName, qint3
     }
     ImageExt = TFetchRules::ImageExtFromHeader(body.left(TFetchRules::HeaderLength), ImageExt);
 
-    const QFileInfo info(FileName);
-    QString picturePath = info.path() + QLatin1Char('/') + info.completeBaseName() + ImageExt;
-    if (picturePath != FileName && !QFile::rename(FileName, picturePath))
-        picturePath = FileName;
-
-    TPicture picture;
-    if (picture.LoadFromFile(picturePath)) {
-        Image2->SetPicture(picture);
-        m_camera->ImageWidth = Image2->width();
-        m_camera->ImageHeight = Image2->height();
-        setImageAreaSize(TWindowLayout::ImageAreaSize(m_camera->ImageWidth, m_camera->ImageHeight,
-                                                      m_camera->Scale, screensRoom()));
-        Image1->SetPicture(picture);
+    // The body is in memory already: decoded from there, by the type its first bytes named, at
+    // the scale it is shown at.
+    file.remove();
+    bool loaded = false;
+    {
+        TPicture picture;
+        loaded = picture.LoadFromData(body, TPicture::FormatForExtension(ImageExt), m_camera->Scale);
+        if (loaded) {
+            Image2->SetPicture(picture);
+            m_camera->ImageWidth = Image2->width();
+            m_camera->ImageHeight = Image2->height();
+            // Measured: the hidden box need not hold a second reference to the frame.
+            Image2->SetPicture(TPicture());
+            setImageAreaSize(TWindowLayout::ImageAreaSize(m_camera->ImageWidth, m_camera->ImageHeight,
+                                                          m_camera->Scale, screensRoom()));
+            Image1->SetPicture(picture);
+        }
+    }
+    if (loaded) {
         m_revalidation->Shown(HTTPGet1->ResponseETag, HTTPGet1->ResponseLastModified, body);
         m_cycle->PictureChanged();
         SetStatus(TFetchRules::StatusLine(TFetchRules::WordDone));
+        body.clear();
+        // The replaced frame's megabytes go back to the system, not only to the heap.
+        releaseFreedMemory();
     } else {
         HTTPGet1Error(Sender);
     }
 
-    QFile::remove(picturePath);
     ArrangeControls();
     SetDescription(m_camera->Description);
     // A failed load shows when it was tried, as the placeholder has no freshness.
@@ -523,6 +535,15 @@ void TfrmImage::ClearImage()
     showFreshness();
 }
 
+void TfrmImage::releaseFreedMemory()
+{
+#if defined(__GLIBC__)
+    // glibc keeps freed blocks for reuse, and after a frame's block is freed it serves the next
+    // frames from the heap rather than from the system; trimming hands the free pages back.
+    malloc_trim(0);
+#endif
+}
+
 QSize TfrmImage::screensRoom()
 {
     QRect room;
@@ -586,6 +607,13 @@ void TfrmImage::mnuScale100Click(QAction* Sender)
         return;
     Sender->setChecked(true);
     m_camera->Scale = Sender->data().toInt();
+    // A frame decoded for a smaller scale would look coarse: decoded again for this one.
+    TPicture shown = Image1->Picture();
+    if (shown.Rescale(m_camera->Scale)) {
+        Image1->SetPicture(shown);
+        shown.Clear();
+        releaseFreedMemory();
+    }
     setImageAreaSize(TWindowLayout::ImageAreaSize(m_camera->ImageWidth, m_camera->ImageHeight,
                                                   m_camera->Scale, screensRoom()));
     ArrangeControls();

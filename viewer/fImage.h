@@ -140,6 +140,7 @@ private:
     void setImageAreaSize(const QSize& size);
     // The size of the area all screens together offer to windows; invalid without a screen.
     static QSize screensRoom();
+    static void releaseFreedMemory();
 
     std::unique_ptr<TWebCamera> m_camera;
     // Where the window was put; trusted over what the window system reports until it has settled.
