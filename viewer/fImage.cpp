@@ -443,6 +443,7 @@ void TfrmImage::HTTPGet1DoneFile(QObject* Sender, const QString& FileName, qint3
     // the scale it is shown at.
     file.remove();
     bool loaded = false;
+    const qsizetype frameBytesBefore = Image1->Picture().Image().sizeInBytes();
     {
         TPicture picture;
         loaded = picture.LoadFromData(body, TPicture::FormatForExtension(ImageExt), m_camera->Scale);
@@ -462,8 +463,7 @@ void TfrmImage::HTTPGet1DoneFile(QObject* Sender, const QString& FileName, qint3
         m_cycle->PictureChanged();
         SetStatus(TFetchRules::StatusLine(TFetchRules::WordDone));
         body.clear();
-        // The replaced frame's megabytes go back to the system, not only to the heap.
-        releaseFreedMemory();
+        releaseFreedMemory(frameBytesBefore);
     } else {
         HTTPGet1Error(Sender);
     }
@@ -520,9 +520,11 @@ void TfrmImage::ClearImage()
 {
     m_revalidation->Forget();
     m_cycle->PictureGone();
+    const qsizetype frameBytesBefore = Image1->Picture().Image().sizeInBytes();
     TPicture blank;
     blank.LoadBlank();
     Image1->SetPicture(blank);
+    releaseFreedMemory(frameBytesBefore);
     setImageAreaSize(QSize(blank.Width(), blank.Height()));
     if (m_camera) {
         m_camera->ImageWidth = 0;
@@ -535,12 +537,17 @@ void TfrmImage::ClearImage()
     showFreshness();
 }
 
-void TfrmImage::releaseFreedMemory()
+void TfrmImage::releaseFreedMemory(qsizetype frameBytesBefore) const
 {
 #if defined(__GLIBC__)
-    // glibc keeps freed blocks for reuse, and after a frame's block is freed it serves the next
-    // frames from the heap rather than from the system; trimming hands the free pages back.
-    malloc_trim(0);
+    // glibc keeps freed blocks for reuse, and once a frame's block has been freed it serves the
+    // next frames from the heap rather than from the system. Trimming hands the free pages back,
+    // but costs the next frame as many page faults (milliseconds for 720p): only worth it when
+    // the freed memory will not be reused by a frame of the same size.
+    if (Image1->Picture().Image().sizeInBytes() < frameBytesBefore)
+        malloc_trim(0);
+#else
+    (void)frameBytesBefore;
 #endif
 }
 
@@ -609,10 +616,11 @@ void TfrmImage::mnuScale100Click(QAction* Sender)
     m_camera->Scale = Sender->data().toInt();
     // A frame decoded for a smaller scale would look coarse: decoded again for this one.
     TPicture shown = Image1->Picture();
+    const qsizetype frameBytesBefore = shown.Image().sizeInBytes();
     if (shown.Rescale(m_camera->Scale)) {
         Image1->SetPicture(shown);
         shown.Clear();
-        releaseFreedMemory();
+        releaseFreedMemory(frameBytesBefore);
     }
     setImageAreaSize(TWindowLayout::ImageAreaSize(m_camera->ImageWidth, m_camera->ImageHeight,
                                                   m_camera->Scale, screensRoom()));

@@ -140,7 +140,9 @@ private:
     void setImageAreaSize(const QSize& size);
     // The size of the area all screens together offer to windows; invalid without a screen.
     static QSize screensRoom();
-    static void releaseFreedMemory();
+    // Hands freed heap pages back to the system when the frame shown now is smaller than the one
+    // it replaced (of framesBefore bytes); a frame of the same size reuses the freed block.
+    void releaseFreedMemory(qsizetype frameBytesBefore) const;
 
     std::unique_ptr<TWebCamera> m_camera;
     // Where the window was put; trusted over what the window system reports until it has settled.

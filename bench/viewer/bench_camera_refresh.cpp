@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 
 #include <algorithm>
 #include <cstdio>
@@ -84,6 +85,19 @@ double windowMs(TfrmImage& window)
     return done ? ms : -1;
 }
 
+// The process's resident memory now, in MiB (VmRSS); 0 when it cannot be read.
+double residentMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -144,6 +158,7 @@ int main(int argc, char** argv)
                 qPrintable(window.lblStatus->text()));
     std::printf("ratio of medians %.2f, of fastest rounds %.2f (target: at most 1.5) -> %s\n", win / ref,
                 winBest / refBest, win <= 1.5 * ref ? "met" : "NOT met");
+    std::printf("resident after %d refreshes: %.1f MiB\n", 3 * Rounds, residentMiB());
     const double same = median(unchanged);
     const double sameBest = *std::min_element(unchanged.begin(), unchanged.end());
     std::printf("unchanged refresh (304): median %.2f ms, fastest %.2f ms; %.2f of a changed one "
