@@ -10,6 +10,7 @@
 #include "platform/TTrace.h"
 #include "platform/TUserPrompt.h"
 #include "viewer/TFetchRules.h"
+#include "viewer/TKeptPicture.h"
 #include "viewer/TMakerMail.h"
 #include "viewer/TPicture.h"
 #include "viewer/TPictureBox.h"
@@ -323,6 +324,14 @@ void TfrmImage::FormShow()
     ApplyScale();
     QWidget::setVisible(true);
     m_sinceShown.start();
+    if (m_camera && m_camera->isFavorite()) {
+        // The picture of the last run: the first request asks whether it is still current.
+        TKeptPicture::TKept kept;
+        if (TKeptPicture::Load(m_camera->FavoriteKeyPath(), &kept)) {
+            m_revalidation->Shown(kept.ETag, kept.LastModified, kept.Body);
+            m_keptBody = kept.Body;
+        }
+    }
     if (m_camera)
         FetchImage(m_camera->URL, m_camera->UpdateInterval);
 }
@@ -409,7 +418,10 @@ void TfrmImage::HTTPGet1DoneFile(QObject* Sender, const QString& FileName, qint3
             file.remove();
         if (m_revalidation->AskedConditionally()) {
             m_revalidation->Confirmed(HTTPGet1->ResponseETag, HTTPGet1->ResponseLastModified);
-            pictureUnchanged();
+            if (!m_keptBody.isEmpty())
+                showNewPicture(Sender, m_keptBody, m_revalidation->ETag(), m_revalidation->LastModified());
+            else
+                pictureUnchanged();
             return;
         }
         // Not modified compared with nothing: a broken answer; the picture shown stays.
@@ -430,18 +442,23 @@ void TfrmImage::HTTPGet1DoneFile(QObject* Sender, const QString& FileName, qint3
         body = file.read(TPicture::MaxFileBytes + 1);
         file.close();
     }
+    // The body is in memory now: the file has done its part.
+    file.remove();
     // A camera without validators, or one that ignores them, may send the same picture again.
-    if (m_revalidation->SameAsShown(body)) {
-        file.remove();
+    if (m_revalidation->SameAsShown(body) && m_keptBody.isEmpty()) {
         m_revalidation->Confirmed(HTTPGet1->ResponseETag, HTTPGet1->ResponseLastModified);
         pictureUnchanged();
         return;
     }
-    ImageExt = TFetchRules::ImageExtFromHeader(body.left(TFetchRules::HeaderLength), ImageExt);
+    showNewPicture(Sender, body, HTTPGet1->ResponseETag, HTTPGet1->ResponseLastModified);
+}
 
-    // The body is in memory already: decoded from there, by the type its first bytes named, at
-    // the scale it is shown at.
-    file.remove();
+void TfrmImage::showNewPicture(QObject* Sender, QByteArray body, const QByteArray& etag,
+                               const QByteArray& lastModified)
+{
+    m_keptBody.clear();
+    ImageExt = TFetchRules::ImageExtFromHeader(body.left(TFetchRules::HeaderLength), ImageExt);
+    // Decoded from memory, by the type its first bytes named, at the scale it is shown at.
     bool loaded = false;
     const qsizetype frameBytesBefore = Image1->Picture().Image().sizeInBytes();
     {
@@ -459,9 +476,13 @@ void TfrmImage::HTTPGet1DoneFile(QObject* Sender, const QString& FileName, qint3
         }
     }
     if (loaded) {
-        m_revalidation->Shown(HTTPGet1->ResponseETag, HTTPGet1->ResponseLastModified, body);
+        m_revalidation->Shown(etag, lastModified, body);
         m_cycle->PictureChanged();
         SetStatus(TFetchRules::StatusLine(TFetchRules::WordDone));
+        // A favourite keeps it, so that its first refresh after a start can ask about it.
+        if (m_camera->isFavorite())
+            TKeptPicture::Store(m_camera->FavoriteKeyPath(),
+                                {m_revalidation->ETag(), m_revalidation->LastModified(), body});
         body.clear();
         releaseFreedMemory(frameBytesBefore);
     } else {
@@ -519,6 +540,7 @@ void TfrmImage::HTTPGet1Error(QObject*)
 void TfrmImage::ClearImage()
 {
     m_revalidation->Forget();
+    m_keptBody.clear();
     m_cycle->PictureGone();
     const qsizetype frameBytesBefore = Image1->Picture().Image().sizeInBytes();
     TPicture blank;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QPoint>
 #include <QString>
@@ -133,6 +134,10 @@ private:
     void startDownload(const QString& URL);
     // The camera confirmed the picture shown: it stays as it is, without a decode or a repaint.
     void pictureUnchanged();
+    // Shows body as the new picture (validators: those it came with), or the error state when it
+    // does not decode; then the lines and the timer as after every download.
+    void showNewPicture(QObject* Sender, QByteArray body, const QByteArray& etag,
+                        const QByteArray& lastModified);
     // The time line and the frozen mark as the refresh cycle sees the picture's freshness.
     void showFreshness();
     void placeWindow();
@@ -153,6 +158,8 @@ private:
     bool m_shown = false;
     bool m_closed = false;
     bool m_frozenShown = false;
+    // A favourite's picture of the last run, asked about but not shown yet (placeholder meanwhile).
+    QByteArray m_keptBody;
 
     class TCycleDriver;
     std::unique_ptr<TCycleDriver> m_cycleDriver;

@@ -1,6 +1,8 @@
 #include "camera/TWebCamera.h"
 #include "net/HTTPGet.h"
+#include "platform/TRegistry.h"
 #include "platform/TRegistryStore.h"
+#include "viewer/TKeptPicture.h"
 #include "viewer/TPictureBox.h"
 #include "viewer/TRefreshCycle.h"
 #include "viewer/fImage.h"
@@ -238,6 +240,57 @@ private Q_SLOTS:
         QCOMPARE(frozen.at(1).at(0).toBool(), false);
         QVERIFY(!m_window->lblDateTime->text().contains(QLatin1String("since")));
         QCOMPARE(m_window->Camera()->ImageWidth, 120);
+    }
+
+    // A favourite keeps its picture's validators in its key (and the picture beside the store),
+    // so that the first refresh of the next start asks instead of downloading.
+    void favouriteAsksAboutItsLastPictureAfterAStart_data()
+    {
+        QTest::addColumn<bool>("keptFileGone");
+        QTest::newRow("kept-picture-answered-304") << false;
+        QTest::newRow("kept-file-missing-asks-plainly") << true;
+    }
+    void favouriteAsksAboutItsLastPictureAfterAStart()
+    {
+        QFETCH(bool, keptFileGone);
+        m_server->route(QStringLiteral("/cam.jpg"), picture(jpegJfif(90, 60), "\"v1\"", Monday));
+        std::unique_ptr<TWebCamera> stored(camera(QStringLiteral("Harbour"), url(), 5));
+        // Nothing kept from an earlier row.
+        stored->ClearReg();
+        QFile::remove(TKeptPicture::FilePath(stored->FavoriteKeyPath()));
+        QVERIFY(stored->SaveToReg());
+        const auto start = [this] {
+            auto* c = new TWebCamera;
+            c->SetDescription(QStringLiteral("Harbour"));
+            c->LoadFromReg();
+            auto* window = new TfrmImage;
+            m_window = window;
+            window->RefreshCycle().SetClock([this] { return m_now; });
+            window->BindCamera(c);
+            window->show();
+            return QTest::qWaitForWindowExposed(window) && waitSettled(window);
+        };
+        QVERIFY(start());
+        QCOMPARE(m_window->lblStatus->text(), Done);
+        const QString key = m_window->Camera()->FavoriteKeyPath();
+        TRegKey stored1 = TRegKey::open(TRegRoot::CurrentUser, key);
+        QCOMPARE(stored1.readString(QStringLiteral("ETag")),
+                 std::optional<QString>(QStringLiteral("\"v1\"")));
+        QCOMPARE(stored1.readString(QStringLiteral("LastModified")),
+                 std::optional<QString>(QString::fromLatin1(Monday)));
+        delete m_window;
+        if (keptFileGone)
+            QVERIFY(QFile::remove(TKeptPicture::FilePath(key)));
+
+        QVERIFY(start());
+        QCOMPARE(m_server->requestCount(), 2);
+        const TRecordedRequest first = m_server->lastRequest();
+        QCOMPARE(first.header("If-None-Match"), keptFileGone ? QByteArray() : QByteArray("\"v1\""));
+        QCOMPARE(m_server->notModifiedCount(), keptFileGone ? 0 : 1);
+        QCOMPARE(m_window->lblStatus->text(), Done);
+        QCOMPARE(QSize(m_window->Camera()->ImageWidth, m_window->Camera()->ImageHeight), QSize(90, 60));
+        QCOMPARE(m_window->Image1->size(), QSize(90, 60));
+        QCOMPARE(m_window->Image1->Picture().Format(), TPicture::TFormat::Jpeg);
     }
 
     // A picture that failed (placeholder shown) is not asked about: the camera sends it whole.
