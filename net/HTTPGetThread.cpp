@@ -185,16 +185,17 @@ void THTTPGetThread::stopAll(std::chrono::milliseconds bound)
             lock, bound, [&threads] { return threads.Finished.size() == threads.Entries.size(); });
         if (!allReturned)
             qWarning("THTTPGet: a download thread did not stop in time; left running");
+        // One still running stays listed, to be joined once it has returned.
         for (auto it = threads.Entries.begin(); it != threads.Entries.end();) {
             const auto done =
                 std::find(threads.Finished.begin(), threads.Finished.end(), it->Thread.get_id());
-            if (done != threads.Finished.end()) {
-                threads.Finished.erase(done);
-                it->Thread.join();
-                entries.push_back(std::move(*it));
-            } else {
-                it->Thread.detach();
+            if (done == threads.Finished.end()) {
+                ++it;
+                continue;
             }
+            threads.Finished.erase(done);
+            it->Thread.join();
+            entries.push_back(std::move(*it));
             it = threads.Entries.erase(it);
         }
     }

@@ -94,8 +94,9 @@ public:
     static int runningThreads();
     // Owner's thread, at shutdown: stops every worker, lets none of them wait for the owner's
     // thread any more, joins their threads and deletes the workers. Waits at most bound; a
-    // thread still running then (a client that ignores its stop flag) is left behind with a
-    // warning. Downloads started afterwards are stopped likewise by the next call.
+    // thread still running then (a client that ignores its stop flag) is left running with a
+    // warning and joined once it has returned. Downloads started afterwards are stopped likewise
+    // by the next call.
     static void stopAll(std::chrono::milliseconds bound);
 
     // The largest piece read from the server at once; one progress report follows each piece.
