@@ -40,7 +40,7 @@ test-asan: deps
 # checked (ignore_noninstrumented_modules); the watchdog's end and the posted-event queue a
 # worker's signal crosses are suppressed (see the file, which says why; the net tests set the
 # same file themselves). die_after_fork=0 lets the tests start nginx and openssl.
-TSAN_TESTS := tst_HTTPGet tst_TCurlHttpClient tst_fImageFetch tst_fImage
+TSAN_TESTS := tst_HTTPGet tst_TCurlHttpClient tst_fImageFetch tst_fImage tst_fImageRevalidate
 test-tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVREL_WERROR=ON -DVREL_TSAN=ON >/dev/null
 	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TESTS)
