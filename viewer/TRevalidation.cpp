@@ -1,16 +1,5 @@
 #include "viewer/TRevalidation.h"
 
-#include <QCryptographicHash>
-
-namespace {
-
-QByteArray digestOf(const QByteArray& body)
-{
-    return QCryptographicHash::hash(body, QCryptographicHash::Sha256);
-}
-
-} // namespace
-
 QByteArray TRevalidation::Sanitized(const QByteArray& value)
 {
     const QByteArray trimmed = value.trimmed();
@@ -40,13 +29,12 @@ void TRevalidation::Shown(const QByteArray& etag, const QByteArray& lastModified
 {
     m_etag = Sanitized(etag);
     m_lastModified = Sanitized(lastModified);
-    m_digest = digestOf(body);
-    m_size = body.size();
+    m_body = body;
 }
 
 bool TRevalidation::SameAsShown(const QByteArray& body) const
 {
-    return !m_digest.isEmpty() && body.size() == m_size && digestOf(body) == m_digest;
+    return !m_body.isEmpty() && body == m_body;
 }
 
 void TRevalidation::Confirmed(const QByteArray& etag, const QByteArray& lastModified)
@@ -61,7 +49,6 @@ void TRevalidation::Forget()
 {
     m_etag.clear();
     m_lastModified.clear();
-    m_digest.clear();
-    m_size = -1;
+    m_body.clear();
     m_asked = false;
 }

@@ -36,7 +36,8 @@ public:
 private:
     QByteArray m_etag;
     QByteArray m_lastModified;
-    QByteArray m_digest; // of the shown picture's bytes; empty: no picture
-    qint64 m_size = -1;
+    // The shown picture's bytes (shared with the picture, which keeps them for saving); empty: no
+    // picture. Comparing them costs less than hashing every body.
+    QByteArray m_body;
     bool m_asked = false;
 };
