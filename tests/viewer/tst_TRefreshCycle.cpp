@@ -183,8 +183,7 @@ private Q_SLOTS:
         QTest::addColumn<QList<int>>("unchangedAt");
         QTest::addColumn<bool>("frozen");
         QTest::addColumn<QString>("timeLine");
-        QTest::newRow("one-unchanged-shows-the-time")
-            << 5 << QList<int>{5} << false << "7 Dec 2026 14:10:00";
+        QTest::newRow("one-unchanged-shows-the-time") << 5 << QList<int>{5} << false << "7 Dec 2026 14:10:00";
         QTest::newRow("two-unchanged-say-since-when")
             << 5 << QList<int>{5, 10} << false << "unchanged since 14:05";
         QTest::newRow("three-intervals-and-15-minutes")
