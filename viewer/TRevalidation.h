@@ -27,6 +27,7 @@ public:
 
     QByteArray ETag() const { return m_etag; }
     QByteArray LastModified() const { return m_lastModified; }
+    QByteArray Body() const { return m_body; }
     bool HasValidators() const { return !m_etag.isEmpty() || !m_lastModified.isEmpty(); }
 
     // A header value as a server may send it: printable, no line break, at most 1 KiB; anything

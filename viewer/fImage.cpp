@@ -479,10 +479,8 @@ void TfrmImage::showNewPicture(QObject* Sender, QByteArray body, const QByteArra
         m_revalidation->Shown(etag, lastModified, body);
         m_cycle->PictureChanged();
         SetStatus(TFetchRules::StatusLine(TFetchRules::WordDone));
-        // A favourite keeps it, so that its first refresh after a start can ask about it.
-        if (m_camera->isFavorite())
-            TKeptPicture::Store(m_camera->FavoriteKeyPath(),
-                                {m_revalidation->ETag(), m_revalidation->LastModified(), body});
+        m_keptPending = true;
+        keepPicture(false);
         body.clear();
         releaseFreedMemory(frameBytesBefore);
     } else {
@@ -495,6 +493,22 @@ void TfrmImage::showNewPicture(QObject* Sender, QByteArray body, const QByteArra
     lblDateTime->setText(TFetchRules::DateTimeText(m_cycle->Now()));
     showFreshness();
     m_cycle->SetArmed(true);
+}
+
+void TfrmImage::keepPicture(bool now)
+{
+    // A store write and a file synced to disk for every new picture of a busy camera would cost
+    // more than they save: at most one per KeepEveryMinutes, and the latest when the window closes.
+    constexpr qint64 KeepEverySeconds = qint64(KeepEveryMinutes) * 60;
+    const QDateTime at = m_cycle->Now();
+    if (!m_keptPending || !m_camera || (!now && m_keptAt.isValid() && m_keptAt.secsTo(at) < KeepEverySeconds))
+        return;
+    m_keptPending = false;
+    m_keptAt = at;
+    // A favourite keeps it, so that its first refresh after a start can ask about it.
+    if (m_camera->isFavorite())
+        TKeptPicture::Store(m_camera->FavoriteKeyPath(),
+                            {m_revalidation->ETag(), m_revalidation->LastModified(), m_revalidation->Body()});
 }
 
 void TfrmImage::pictureUnchanged()
@@ -759,6 +773,7 @@ void TfrmImage::FormClose()
     HTTPGet1->OnError = nullptr;
     CancelDownload();
     m_cycle->Close();
+    keepPicture(true);
     if (m_camera && m_camera->isFavorite()) {
         const QPoint at = currentPlace();
         m_camera->Left = at.x();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QPoint>
 #include <QString>
@@ -63,6 +64,8 @@ public:
     // Every progress report stops the download until the window has handled it; a quarter of a
     // second between them keeps that cost small and the figure fresh, also during a stall.
     static constexpr int ProgressIntervalMs = 250;
+    // A favourite keeps its newest picture for the next start at most this often (and on close).
+    static constexpr int KeepEveryMinutes = 10;
 
     // Whether the refresh timer is armed. An armed timer means no download is running; with an
     // update interval of 0 it is armed but never fires.
@@ -134,6 +137,9 @@ private:
     void startDownload(const QString& URL);
     // The camera confirmed the picture shown: it stays as it is, without a decode or a repaint.
     void pictureUnchanged();
+    // Keeps the picture shown for the next start (TKeptPicture) when it has not been kept yet:
+    // now, or only if KeepEveryMinutes have passed since the last time.
+    void keepPicture(bool now);
     // Shows body as the new picture (validators: those it came with), or the error state when it
     // does not decode; then the lines and the timer as after every download.
     void showNewPicture(QObject* Sender, QByteArray body, const QByteArray& etag,
@@ -160,6 +166,9 @@ private:
     bool m_frozenShown = false;
     // A favourite's picture of the last run, asked about but not shown yet (placeholder meanwhile).
     QByteArray m_keptBody;
+    // When the picture was last kept for the next start, and whether a newer one waits for that.
+    QDateTime m_keptAt;
+    bool m_keptPending = false;
 
     class TCycleDriver;
     std::unique_ptr<TCycleDriver> m_cycleDriver;

@@ -293,6 +293,44 @@ private Q_SLOTS:
         QCOMPARE(m_window->Image1->Picture().Format(), TPicture::TFormat::Jpeg);
     }
 
+    // A busy favourite does not write its store on every new picture: at most every ten minutes,
+    // and the newest when its window closes.
+    void keptPictureIsWrittenAtMostEveryTenMinutes()
+    {
+        std::unique_ptr<TWebCamera> stored(camera(QStringLiteral("Harbour"), url(), 1));
+        stored->ClearReg();
+        QVERIFY(stored->SaveToReg());
+        const QString key = stored->FavoriteKeyPath();
+        const auto keptETag = [&key] {
+            return TRegKey::open(TRegRoot::CurrentUser, key)
+                .readString(QStringLiteral("ETag"))
+                .value_or(QString());
+        };
+        const auto serve = [this](int width, const QByteArray& etag) {
+            m_server->route(QStringLiteral("/cam.jpg"), picture(jpegJfif(width, 40), etag, {}));
+        };
+        serve(60, "\"v1\"");
+        QVERIFY(open(1));
+        QVERIFY(waitSettled(m_window));
+        QCOMPARE(keptETag(), QStringLiteral("\"v1\""));
+
+        serve(61, "\"v2\"");
+        m_now = m_now.addSecs(120);
+        QVERIFY(refresh());
+        QCOMPARE(m_window->Camera()->ImageWidth, 61);
+        QCOMPARE(keptETag(), QStringLiteral("\"v1\""));
+        serve(62, "\"v3\"");
+        m_now = m_now.addSecs(600);
+        QVERIFY(refresh());
+        QCOMPARE(keptETag(), QStringLiteral("\"v3\""));
+        serve(63, "\"v4\"");
+        m_now = m_now.addSecs(60);
+        QVERIFY(refresh());
+        QCOMPARE(keptETag(), QStringLiteral("\"v3\""));
+        m_window->close();
+        QCOMPARE(keptETag(), QStringLiteral("\"v4\""));
+    }
+
     // A picture that failed (placeholder shown) is not asked about: the camera sends it whole.
     void placeholderAsksUnconditionally()
     {
