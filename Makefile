@@ -23,11 +23,11 @@ run: build
 	@scripts/run.sh $(BUILD)/bin/vrel-web-camera
 
 # The formatting first, then every test in a plain debug build, then again under AddressSanitizer
-# and UndefinedBehaviorSanitizer. The ThreadSanitizer run (test-tsan) is on demand until its report
-# of a race inside Qt's queued-event delivery from a download worker is sorted out.
+# and UndefinedBehaviorSanitizer, then the download and camera-window tests under ThreadSanitizer.
 test: format-check build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-asan
+	@$(MAKE) --no-print-directory test-tsan
 
 test-asan: deps
 	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVREL_WERROR=ON -DVREL_SANITIZE=ON >/dev/null
@@ -37,9 +37,10 @@ test-asan: deps
 # The download worker's threads meet the user-interface thread in these tests only, so only they
 # are built. Debian's Qt is not instrumented: what its own threads do (QtTest's watchdog, the
 # thread pool QPainter scales images on) looks like races, so accesses from inside Qt are not
-# checked (ignore_noninstrumented_modules) and the watchdog's end is suppressed (see the file; the
-# net tests set the same file themselves). die_after_fork=0 lets the tests start nginx and openssl.
-TSAN_TESTS := tst_HTTPGet tst_TCurlHttpClient tst_fImageFetch tst_fImage
+# checked (ignore_noninstrumented_modules); the watchdog's end and the posted-event queue a
+# worker's signal crosses are suppressed (see the file, which says why; the net tests set the
+# same file themselves). die_after_fork=0 lets the tests start nginx and openssl.
+TSAN_TESTS := tst_HTTPGet tst_TCurlHttpClient tst_fImageFetch tst_fImage tst_fImageRevalidate
 test-tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVREL_WERROR=ON -DVREL_TSAN=ON >/dev/null
 	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TESTS)

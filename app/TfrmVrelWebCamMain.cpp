@@ -288,8 +288,33 @@ void TfrmVrelWebCamMain::OpenCameraWindow(std::unique_ptr<TWebCamera> camera)
     if (window->Camera()->AlwaysOnTop)
         window->Alwaysontop1Click();
     m_cameraWindows.append(window);
+    connect(window, &TfrmImage::FrozenChanged, this, [this, window](bool frozen) {
+        m_frozenWindows.removeAll(window);
+        if (frozen)
+            m_frozenWindows.append(window);
+        MarkFrozenFavorites();
+    });
     TTrace::write("camera-open", window->Camera()->Description);
     window->show();
+}
+
+void TfrmVrelWebCamMain::MarkFrozenFavorites()
+{
+    QStringList frozen;
+    for (const QPointer<TfrmImage>& window : std::as_const(m_frozenWindows)) {
+        const TWebCamera* camera = window && m_cameraWindows.contains(window) ? window->Camera() : nullptr;
+        if (camera && camera->CatalogPath.isEmpty())
+            frozen.append(camera->Description);
+    }
+    for (QAction* item : mnuMyFavorites->menu()->actions()) {
+        if (TRegistryMenus::Tag(item) != TRegistryMenus::GeneratedTag || item->menu())
+            continue;
+        const QString name = TRegistryMenus::ItemCaption(item);
+        QString text = QString(name).replace(QLatin1Char('&'), QStringLiteral("&&"));
+        if (frozen.contains(name, Qt::CaseInsensitive))
+            text += QStringLiteral(" (frozen)");
+        item->setText(text);
+    }
 }
 
 void TfrmVrelWebCamMain::RemoveCameraWindow(QWidget* window)
@@ -299,6 +324,8 @@ void TfrmVrelWebCamMain::RemoveCameraWindow(QWidget* window)
         if (listed != window)
             continue;
         m_cameraWindows.removeAt(i);
+        if (m_frozenWindows.removeAll(listed) > 0)
+            MarkFrozenFavorites();
         TTrace::write("camera-close", cameraName(listed));
         // The window is still inside its own close handling: destroy it from the event loop.
         m_closingWindows.append(listed);
@@ -700,6 +727,7 @@ void TfrmVrelWebCamMain::BuildFavoritesMenu()
         TRegRoot::CurrentUser, RegistryLayout::MyFavoritesKey,
         qobject_cast<TBcBarPopupMenu*>(mnuMyFavorites->menu()),
         [this](QAction* item) { runAction([this, item] { TCameraFlows::MyFavoritesClick(*this, item); }); });
+    MarkFrozenFavorites();
 }
 
 void TfrmVrelWebCamMain::RebuildMenus()

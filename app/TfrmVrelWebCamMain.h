@@ -142,6 +142,8 @@ private:
     void OpenMakerPage(const QString& page);
     // Whether a window shows the favourite stored under this name (names compare as the store's).
     bool IsFavoriteOpen(const QString& name) const;
+    // The favourites' tray items of frozen camera windows say so after their name.
+    void MarkFrozenFavorites();
 
     void ActivateTrayIcon();
     void DeactivateTrayIcon();
@@ -153,6 +155,8 @@ private:
     QList<QPointer<TfrmImage>> m_cameraWindows;
     // Windows taken off the list whose deferred destruction has not happened yet.
     QList<QPointer<TfrmImage>> m_closingWindows;
+    // Listed windows whose camera sends the same picture for a long time (TfrmImage::Frozen).
+    QList<QPointer<TfrmImage>> m_frozenWindows;
     bool m_closed = false;
     int m_popupDepth = 0;
 };

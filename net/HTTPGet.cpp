@@ -3,14 +3,28 @@
 #include "net/HTTPGetThread.h"
 #include "net/TCurlHttpClient.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QPointer>
+
+#include <mutex>
 
 THTTPGet::THTTPGet(QObject* parent) : QObject(parent)
 {
     // libcurl's global set-up is not thread-safe: do it here, on the owner's thread, before any
     // worker exists.
     TCurlHttpClient::globalInit();
+    // When the event loop ends, no download thread may outlive it: the process would tear down
+    // the libraries under it.
+    // A program that never runs its loop (a test) is covered when the application goes.
+    static std::once_flag hooked;
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        std::call_once(hooked, [app] {
+            QObject::connect(app, &QCoreApplication::aboutToQuit, app,
+                             [] { THTTPGetThread::stopAll(THTTPGet::ShutdownBound); });
+            qAddPostRoutine([] { THTTPGetThread::stopAll(THTTPGet::ShutdownBound); });
+        });
+    }
 }
 
 THTTPGet::~THTTPGet()
@@ -37,10 +51,15 @@ void THTTPGet::StartDownload()
     snapshot.Password = Password;
     snapshot.PostQuery = PostQuery;
     snapshot.Referer = Referer;
+    snapshot.ExtraHeaders = ExtraHeaders;
     snapshot.BinaryData = BinaryData;
     snapshot.UseCache = UseCache;
     snapshot.MaxBodySize = MaxBodySize;
     snapshot.ProgressIntervalMs = ProgressIntervalMs;
+
+    ResponseStatus = 0;
+    ResponseETag.clear();
+    ResponseLastModified.clear();
 
     auto link = std::make_shared<THTTPGetLink>();
     link->Owner = this;

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -34,6 +35,8 @@ public:
     QString Password;
     QString PostQuery;
     QString Referer;
+    // Further request header lines, each ended by CRLF ("If-None-Match: \"x\"\r\n"); empty: none.
+    QByteArray ExtraHeaders;
     bool WaitThread = false;
     // Largest body accepted, in bytes; 0: no limit. A body that announces more, or grows past it,
     // ends the download with OnError at once; the file then holds at most this many bytes.
@@ -54,6 +57,14 @@ public:
     std::function<void(QObject* Sender, const QByteArray& Result)> OnDoneString;
     std::function<void(QObject* Sender)> OnError;
 
+    // What the final response said, set before the final event runs (OnDoneFile or OnError) and
+    // kept until the next start: its status code (0: no response), its ETag and Last-Modified
+    // header values (empty: none). A 304 has no body: OnDoneFile runs with FileSize 0 and no
+    // file is written.
+    int ResponseStatus = 0;
+    QByteArray ResponseETag;
+    QByteArray ResponseLastModified;
+
     // Ignored while Busy(). With WaitThread it returns once the final event has run, dispatching
     // the thread's events meanwhile (also when the component is destroyed during the wait).
     void StartDownload();
@@ -61,6 +72,10 @@ public:
     // from inside OnProgress. Stalled network waits notice it within a fraction of a second.
     void StopDownload();
     bool Busy() const; // a worker is attached
+
+    // How long the end of the application's event loop waits for the download threads it stops:
+    // a stalled read ends within the client's stop latency (tens of milliseconds).
+    static constexpr std::chrono::milliseconds ShutdownBound{2000};
 
     // Makes the HTTP client of each later download; empty (the default) means libcurl. Tests
     // use it to trust their own certificate or to script the client.

@@ -3,18 +3,88 @@
 #include "net/HTTPGet.h"
 #include "net/TCurlHttpClient.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMetaObject>
+#include <QPointer>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <limits>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace {
 
 std::atomic<int> g_liveWorkers{0};
+
+// Every worker thread, so that shutdown can wait for them: a thread that outlives main() would
+// run on while the process tears down the libraries it uses.
+struct TWorkerThreads
+{
+    struct TEntry
+    {
+        std::thread Thread;
+        std::weak_ptr<THTTPGetLink> Link;
+        QPointer<QObject> Worker;
+    };
+
+    std::mutex Mutex;
+    std::condition_variable Changed;
+    std::vector<TEntry> Entries;
+    std::vector<std::thread::id> Finished;
+
+    // With Mutex held: joins the threads that have returned (they only had their return left).
+    void joinFinished()
+    {
+        for (auto it = Entries.begin(); it != Entries.end();) {
+            if (std::find(Finished.begin(), Finished.end(), it->Thread.get_id()) != Finished.end()) {
+                Finished.erase(std::find(Finished.begin(), Finished.end(), it->Thread.get_id()));
+                it->Thread.join();
+                it = Entries.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+    // Owner's thread: joins the thread of worker, which has only its return left to do.
+    void join(const QObject* worker)
+    {
+        std::thread thread;
+        {
+            std::lock_guard<std::mutex> lock(Mutex);
+            const auto entry = std::find_if(Entries.begin(), Entries.end(),
+                                            [worker](const TEntry& e) { return e.Worker == worker; });
+            if (entry == Entries.end())
+                return;
+            thread = std::move(entry->Thread);
+            Entries.erase(entry);
+        }
+        const std::thread::id id = thread.get_id();
+        thread.join();
+        std::lock_guard<std::mutex> lock(Mutex);
+        Finished.erase(std::remove(Finished.begin(), Finished.end(), id), Finished.end());
+    }
+
+    void finished()
+    {
+        {
+            std::lock_guard<std::mutex> lock(Mutex);
+            Finished.push_back(std::this_thread::get_id());
+        }
+        Changed.notify_all();
+    }
+};
+
+TWorkerThreads& workerThreads()
+{
+    // Never destroyed: a thread left behind by stopAll may still report its end at exit.
+    static auto* threads = new TWorkerThreads;
+    return *threads;
+}
 
 constexpr qint64 ProbeIntervalMs = 100;
 constexpr int ProbePieces = 64;
@@ -58,7 +128,16 @@ THTTPGetThread::~THTTPGetThread()
 void THTTPGetThread::start()
 {
     try {
-        std::thread([this] { run(); }).detach();
+        TWorkerThreads& threads = workerThreads();
+        std::lock_guard<std::mutex> lock(threads.Mutex);
+        threads.joinFinished();
+        // The thread reports its return under the same lock, so it is listed before that.
+        threads.Entries.push_back({std::thread([this, &threads] {
+                                       run();
+                                       // Only what outlives this object from here on.
+                                       threads.finished();
+                                   }),
+                                   m_link, this});
     } catch (const std::system_error&) {
         // No thread to be had: the download fails at once, reported like any other failure.
         QMetaObject::invokeMethod(
@@ -80,6 +159,53 @@ void THTTPGetThread::start()
 int THTTPGetThread::liveCount()
 {
     return g_liveWorkers.load();
+}
+
+int THTTPGetThread::runningThreads()
+{
+    TWorkerThreads& threads = workerThreads();
+    std::lock_guard<std::mutex> lock(threads.Mutex);
+    return static_cast<int>(threads.Entries.size() - threads.Finished.size());
+}
+
+void THTTPGetThread::stopAll(std::chrono::milliseconds bound)
+{
+    TWorkerThreads& threads = workerThreads();
+    std::vector<TWorkerThreads::TEntry> entries;
+    {
+        std::unique_lock<std::mutex> lock(threads.Mutex);
+        for (TWorkerThreads::TEntry& entry : threads.Entries) {
+            if (const std::shared_ptr<THTTPGetLink> link = entry.Link.lock()) {
+                link->Stop.store(true, std::memory_order_release);
+                // A worker waiting for an event to run here would wait for ever.
+                link->detach();
+            }
+        }
+        const bool allReturned = threads.Changed.wait_for(
+            lock, bound, [&threads] { return threads.Finished.size() == threads.Entries.size(); });
+        if (!allReturned)
+            qWarning("THTTPGet: a download thread did not stop in time; left running");
+        // One still running stays listed, to be joined once it has returned.
+        for (auto it = threads.Entries.begin(); it != threads.Entries.end();) {
+            const auto done =
+                std::find(threads.Finished.begin(), threads.Finished.end(), it->Thread.get_id());
+            if (done == threads.Finished.end()) {
+                ++it;
+                continue;
+            }
+            threads.Finished.erase(done);
+            it->Thread.join();
+            entries.push_back(std::move(*it));
+            it = threads.Entries.erase(it);
+        }
+    }
+    // The workers' last signals wait in the event queue, which may never run again: deliver them
+    // (they find their links detached), then delete the workers rather than wait for the loop.
+    for (const TWorkerThreads::TEntry& entry : entries) {
+        if (entry.Worker)
+            QCoreApplication::sendPostedEvents(entry.Worker);
+        delete entry.Worker.data();
+    }
 }
 
 THttpTarget THTTPGetThread::splitUrl(const QString& url)
@@ -135,10 +261,15 @@ bool THTTPGetThread::deliver(std::function<bool(THTTPGetLink&)> onOwnerThread)
         m_link->Pending = std::move(onOwnerThread);
         m_link->Waiting = true;
     }
-    emit handOver();
+    wakeOwner(&THTTPGetThread::handOver);
     std::unique_lock<std::mutex> lock(m_link->Mutex);
     m_link->Changed.wait(lock, [this] { return !m_link->Waiting || m_link->Detached; });
     return !m_link->Detached && m_link->AnswerOk;
+}
+
+void THTTPGetThread::wakeOwner(void (THTTPGetThread::*signal)())
+{
+    emit(this->*signal)();
 }
 
 void THTTPGetThread::takeOver()
@@ -177,8 +308,11 @@ void THTTPGetThread::run()
     success = success && !stopped();
 
     const QString fileName = m_snapshot.FileName;
-    deliver([success, fileName, fileSize](THTTPGetLink& link) {
+    deliver([success, fileName, fileSize, response = m_response](THTTPGetLink& link) {
         THTTPGet* owner = link.Owner;
+        owner->ResponseStatus = response.Status;
+        owner->ResponseETag = response.ETag;
+        owner->ResponseLastModified = response.LastModified;
         try {
             if (success) {
                 if (const auto handler = owner->OnDoneFile)
@@ -198,7 +332,7 @@ void THTTPGetThread::run()
 
     // From the signal on, the object may go at any moment: only locals are used.
     const std::shared_ptr<THTTPGetLink> link = m_link;
-    emit ended();
+    wakeOwner(&THTTPGetThread::ended);
     {
         std::lock_guard<std::mutex> lock(link->Mutex);
         link->WorkerDone = true;
@@ -214,6 +348,7 @@ void THTTPGetThread::reap()
         std::unique_lock<std::mutex> lock(m_link->Mutex);
         m_link->Changed.wait(lock, [this] { return m_link->WorkerDone; });
     }
+    workerThreads().join(this);
     deleteLater();
 }
 
@@ -230,9 +365,10 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
     client.openRequest(post ? "POST" : "GET", target.Path.toUtf8(), "HTTP/1.0", m_snapshot.Referer.toUtf8(),
                        m_snapshot.AcceptTypes.toUtf8(), !m_snapshot.UseCache);
     if (post)
-        client.send("Content-Type: application/x-www-form-urlencoded\r\n", m_snapshot.PostQuery.toUtf8());
+        client.send("Content-Type: application/x-www-form-urlencoded\r\n" + m_snapshot.ExtraHeaders,
+                    m_snapshot.PostQuery.toUtf8());
     else
-        client.send(QByteArray(), QByteArray());
+        client.send(m_snapshot.ExtraHeaders, QByteArray());
     if (stopped())
         return false;
 
@@ -240,6 +376,15 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
     const bool hasLength = client.queryContentLength(lengthText);
     if (stopped())
         return false;
+    m_response.Status = client.statusCode();
+    m_response.ETag = client.queryHeader("ETag");
+    m_response.LastModified = client.queryHeader("Last-Modified");
+    // Not modified: there is no body, and the owner keeps what it has; a Content-Length here
+    // describes the picture the owner already holds.
+    if (m_response.Status == 304) {
+        fileSize = 0;
+        return true;
+    }
     if (!hasLength && m_snapshot.BinaryData)
         return false;
     fileSize = 0;
@@ -257,8 +402,8 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
     }
 
     QFile file(m_snapshot.FileName);
-    // Unbuffered: every chunk goes to the file as it arrives, nothing piles up in memory. Only the
-    // user may read what a camera sent.
+    // Unbuffered: every piece (up to a block) goes to the file in one write as it arrives; nothing
+    // piles up in memory. Only the user may read what a camera sent.
     if (m_snapshot.FileName.isEmpty() ||
         !file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered,
                    QFileDevice::ReadOwner | QFileDevice::WriteOwner))
@@ -267,7 +412,8 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
     const int interval = m_snapshot.ProgressIntervalMs;
     qint32 total = 0;
     qint32 reported = 0;
-    char buffer[THttpClient::ChunkSize];
+    QByteArray block(THttpClient::ChunkSize, Qt::Uninitialized);
+    char* const buffer = block.data();
     QElapsedTimer sinceReport;
     sinceReport.start();
     int unreported = 0;

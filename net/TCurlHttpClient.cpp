@@ -179,6 +179,23 @@ bool TCurlHttpClient::queryContentLength(QByteArray& text)
     return true;
 }
 
+int TCurlHttpClient::statusCode() const
+{
+    return m_gotStatus && !m_refusedCoding ? m_status : 0;
+}
+
+QByteArray TCurlHttpClient::queryHeader(const QByteArray& name) const
+{
+    if (!m_gotStatus || m_refusedCoding)
+        return {};
+    for (const QByteArray& line : m_headerLines) {
+        if (line.size() > name.size() && line.at(name.size()) == ':' &&
+            qstrnicmp(line.constData(), name.constData(), static_cast<uint>(name.size())) == 0)
+            return line.mid(name.size() + 1).trimmed();
+    }
+    return {};
+}
+
 bool TCurlHttpClient::read(char* buffer, qint32 size, qint32& count)
 {
     count = 0;
@@ -294,7 +311,16 @@ size_t TCurlHttpClient::onHeader(char* data, size_t size, size_t count, void* se
         client->m_refusedCoding = false;
         client->m_hasLength = false;
         client->m_lengthText.clear();
-    } else if (line.size() > 15 && qstrnicmp(line.constData(), "Content-Length:", 15) == 0) {
+        client->m_headerLines.clear();
+        // "HTTP/1.1 304 Not Modified": the three digits after the first blank.
+        const qsizetype blank = line.indexOf(' ');
+        client->m_status = blank > 0 ? line.mid(blank + 1, 3).toInt() : 0;
+        return length;
+    }
+    // Kept for queryHeader; a response has a dozen lines or so, and no more than 100 are kept.
+    if (client->m_headerLines.size() < 100)
+        client->m_headerLines.append(QByteArray(data, static_cast<qsizetype>(length)).trimmed());
+    if (line.size() > 15 && qstrnicmp(line.constData(), "Content-Length:", 15) == 0) {
         client->m_hasLength = true;
         client->m_lengthText = line.mid(15).trimmed();
     } else if (line.size() > 18 && qstrnicmp(line.constData(), "Transfer-Encoding:", 18) == 0) {

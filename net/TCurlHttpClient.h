@@ -3,6 +3,7 @@
 #include "net/THttpClient.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <chrono>
@@ -42,6 +43,8 @@ public:
                      const QByteArray& referer, const QByteArray& acceptTypes, bool reload) override;
     bool send(const QByteArray& headers, const QByteArray& body) override;
     bool queryContentLength(QByteArray& text) override;
+    int statusCode() const override;
+    QByteArray queryHeader(const QByteArray& name) const override;
     bool read(char* buffer, qint32 size, qint32& count) override;
     bool waitForBody(int ms) override;
     void close() override;
@@ -88,6 +91,8 @@ private:
     bool m_refusedCoding = false;
     bool m_hasLength = false;
     QByteArray m_lengthText;
+    int m_status = 0;
+    QList<QByteArray> m_headerLines;
 
     QByteArray m_chunk;
     qsizetype m_chunkPos = 0;

@@ -32,12 +32,23 @@ public:
     // True with the decimal text of the final response's Content-Length header; false when it
     // has none or no response arrived.
     virtual bool queryContentLength(QByteArray& text) = 0;
+    // The status code of the final response (304 and all); 0 when none arrived or the client
+    // cannot tell.
+    virtual int statusCode() const { return 0; }
+    // The value of the final response's header of that name (any case), trimmed; empty when it
+    // has none.
+    virtual QByteArray queryHeader(const QByteArray& name) const
+    {
+        (void)name;
+        return {};
+    }
     // Up to size body bytes into buffer. False on error (also on a stop or a stalled server);
     // true with count 0 at the end of the body.
     virtual bool read(char* buffer, qint32 size, qint32& count) = 0;
-    // The largest piece read from the server at once (libcurl's receive buffer); one progress
-    // report follows each piece.
-    static constexpr qint32 ChunkSize = 1025;
+    // The largest piece of a body handed over at once, and the size of libcurl's receive buffer:
+    // a camera picture of 150 KB then takes three pieces (and as many progress reports and file
+    // writes) rather than a hundred and fifty. One progress report follows each piece.
+    static constexpr qint32 ChunkSize = 64 * 1024;
     // Waits at most ms milliseconds until read() has bytes to hand out or the body has ended (or
     // failed); false when the time ran out first. A client that cannot tell answers true at once,
     // and its read() then waits as before.

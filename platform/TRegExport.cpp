@@ -100,6 +100,7 @@ TRegExportResult RegExportKey(const QString& keyPath, QByteArray* out)
         return result;
     }
     auto& store = TRegistryStore::of(path.Root);
+    const TRegistryStore::TReadScope oneState(store);
     const qint64 top = store.findKey(path.Names);
     if (top == 0) {
         result.Error = QStringLiteral("no such key: %1").arg(path.text());

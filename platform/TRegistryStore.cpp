@@ -370,6 +370,22 @@ void TRegistryStore::endTransaction()
     readSchema();
 }
 
+TRegistryStore::TReadScope::TReadScope(TRegistryStore& store) : m_store(store)
+{
+    if (store.m_depth > 0 || store.m_reading || !store.ensureOpen(false))
+        return;
+    m_began = store.exec("BEGIN");
+    store.m_reading = m_began;
+}
+
+TRegistryStore::TReadScope::~TReadScope()
+{
+    if (!m_began)
+        return;
+    m_store.exec("COMMIT");
+    m_store.m_reading = false;
+}
+
 bool TRegistryStore::begin()
 {
     if (m_depth > 0) {

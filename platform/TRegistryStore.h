@@ -62,6 +62,22 @@ public:
     bool commit();
     void rollback();
 
+    // While it lives, everything read sees one state of the file, and SQLite takes and drops its
+    // shared lock once instead of for every statement (an export of a large tree reads thousands
+    // of keys). Inside a write transaction it does nothing; no write may start inside it.
+    class TReadScope
+    {
+    public:
+        explicit TReadScope(TRegistryStore& store);
+        ~TReadScope();
+        TReadScope(const TReadScope&) = delete;
+        TReadScope& operator=(const TReadScope&) = delete;
+
+    private:
+        TRegistryStore& m_store;
+        bool m_began = false;
+    };
+
     static QStringList splitPath(const QString& path);
 
 private:
@@ -100,5 +116,6 @@ private:
     bool m_legacyFold = false;
     int m_depth = 0;
     bool m_rollbackOnly = false;
+    bool m_reading = false;
     QHash<const char*, sqlite3_stmt*> m_statements;
 };

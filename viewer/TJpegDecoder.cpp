@@ -38,7 +38,8 @@ void traceMessage(j_common_ptr info)
 
 // Runs the decompression; kept free of objects with destructors, as longjmp skips them.
 TResult run(jpeg_decompress_struct* info, const QByteArray& bytes,
-            const std::function<bool(const QSize&)>& sizeAllowed, QImage* image)
+            const std::function<bool(const QSize&)>& sizeAllowed, QImage* image, int scaleDenom,
+            QSize* natural)
 {
     jpeg_mem_src(info, reinterpret_cast<const unsigned char*>(bytes.constData()),
                  static_cast<unsigned long>(bytes.size()));
@@ -48,7 +49,11 @@ TResult run(jpeg_decompress_struct* info, const QByteArray& bytes,
         return TResult::Unsupported;
     if (!sizeAllowed(QSize(int(info->image_width), int(info->image_height))))
         return TResult::Refused;
+    if (natural)
+        *natural = QSize(int(info->image_width), int(info->image_height));
     info->out_color_space = JCS_EXT_BGRX; // the byte order of QImage::Format_RGB32 in memory
+    info->scale_num = 1;
+    info->scale_denom = static_cast<unsigned int>(scaleDenom);
     jpeg_start_decompress(info);
     *image = QImage(int(info->output_width), int(info->output_height), QImage::Format_RGB32);
     if (image->isNull())
@@ -64,7 +69,8 @@ TResult run(jpeg_decompress_struct* info, const QByteArray& bytes,
 
 } // namespace
 
-TResult Decode(const QByteArray& bytes, const std::function<bool(const QSize&)>& sizeAllowed, QImage* image)
+TResult Decode(const QByteArray& bytes, const std::function<bool(const QSize&)>& sizeAllowed, QImage* image,
+               int scaleDenom, QSize* natural)
 {
     jpeg_decompress_struct info;
     TErrorManager errors;
@@ -74,7 +80,7 @@ TResult Decode(const QByteArray& bytes, const std::function<bool(const QSize&)>&
     jpeg_create_decompress(&info);
     TResult result = TResult::Refused;
     if (setjmp(errors.Jump) == 0)
-        result = run(&info, bytes, sizeAllowed, image);
+        result = run(&info, bytes, sizeAllowed, image, scaleDenom, natural);
     else
         *image = QImage();
     jpeg_destroy_decompress(&info);

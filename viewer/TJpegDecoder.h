@@ -17,7 +17,10 @@ enum class TResult
     Unsupported // a colour space this path does not convert (CMYK): use another decoder
 };
 
-// sizeAllowed is asked with the size from the header before any pixel memory is taken.
-TResult Decode(const QByteArray& bytes, const std::function<bool(const QSize&)>& sizeAllowed, QImage* image);
+// sizeAllowed is asked with the size from the header before any pixel memory is taken. scaleDenom
+// 2, 4 or 8 decodes at that fraction of the size directly (libjpeg skips the finer detail), 1 at
+// full size; natural, when given, receives the size the header announces.
+TResult Decode(const QByteArray& bytes, const std::function<bool(const QSize&)>& sizeAllowed, QImage* image,
+               int scaleDenom = 1, QSize* natural = nullptr);
 
 } // namespace TJpegDecoder

@@ -92,7 +92,17 @@ TPicture::TFormat TPicture::FormatForExtension(const QString& ext)
     return TFormat::None;
 }
 
-bool TPicture::LoadFromFile(const QString& fileName)
+int TPicture::jpegDenominator(int scalePercent)
+{
+    // The frame never comes out smaller than it is shown, so nothing is scaled up.
+    if (scalePercent > 0 && scalePercent <= 25)
+        return 4;
+    if (scalePercent > 0 && scalePercent <= 50)
+        return 2;
+    return 1;
+}
+
+bool TPicture::LoadFromFile(const QString& fileName, int scalePercent)
 {
     const TFormat format = FormatForExtension(QFileInfo(fileName).suffix());
     if (format == TFormat::None)
@@ -105,12 +115,23 @@ bool TPicture::LoadFromFile(const QString& fileName)
         return false;
     QByteArray bytes = file.readAll();
     file.close();
+    return LoadFromData(std::move(bytes), format, scalePercent);
+}
+
+bool TPicture::LoadFromData(QByteArray bytes, TFormat format, int scalePercent)
+{
+    if (format == TFormat::None || bytes.size() > MaxFileBytes)
+        return false;
 
     if (format == TFormat::Jpeg) {
         QImage image;
-        switch (TJpegDecoder::Decode(bytes, fitsLimits, &image)) {
+        QSize natural;
+        const int denominator = jpegDenominator(scalePercent);
+        switch (TJpegDecoder::Decode(bytes, fitsLimits, &image, denominator, &natural)) {
         case TJpegDecoder::TResult::Decoded:
             m_image = std::move(image);
+            m_natural = natural;
+            m_denominator = denominator;
             m_bytes = std::move(bytes);
             m_format = format;
             return true;
@@ -126,6 +147,8 @@ bool TPicture::LoadFromFile(const QString& fileName)
         if (!TPngDecoder::Decode(bytes, fitsLimits, &image))
             return false;
         m_image = std::move(image);
+        m_natural = m_image.size();
+        m_denominator = 1;
         m_bytes = std::move(bytes);
         m_format = format;
         return true;
@@ -147,10 +170,21 @@ bool TPicture::LoadFromFile(const QString& fileName)
     if (!reader.read(&image) || image.isNull() || !fitsLimits(image.size()))
         return false;
 
+    buffer.close();
     m_image = std::move(image);
+    m_natural = m_image.size();
+    m_denominator = 1;
     m_bytes = std::move(bytes);
     m_format = format;
     return true;
+}
+
+bool TPicture::Rescale(int scalePercent)
+{
+    if (m_format != TFormat::Jpeg || m_bytes.isEmpty() || jpegDenominator(scalePercent) == m_denominator)
+        return false;
+    const QByteArray bytes = m_bytes;
+    return LoadFromData(bytes, TFormat::Jpeg, scalePercent);
 }
 
 void TPicture::LoadBlank()
@@ -162,6 +196,8 @@ void TPicture::LoadBlank()
         m_image = QImage(256, 256, QImage::Format_RGB32);
         m_image.fill(Qt::darkGray);
     }
+    m_natural = m_image.size();
+    m_denominator = 1;
     m_bytes.clear();
     m_format = TFormat::Bmp;
 }
@@ -169,6 +205,8 @@ void TPicture::LoadBlank()
 void TPicture::Clear()
 {
     m_image = QImage();
+    m_natural = QSize();
+    m_denominator = 1;
     m_bytes.clear();
     m_format = TFormat::None;
 }

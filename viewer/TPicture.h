@@ -38,8 +38,15 @@ public:
     static TFormat FormatForExtension(const QString& ext);
 
     // False for an unknown extension, an unreadable file or content its decoder rejects; the
-    // picture is then left as it was.
-    bool LoadFromFile(const QString& fileName);
+    // picture is then left as it was. scalePercent: the scale the picture is shown at; a JPEG
+    // shown at 50 % or less is decoded at 1/2 or 1/4 of its size (its natural size stays), so a
+    // small window holds a small frame.
+    bool LoadFromFile(const QString& fileName, int scalePercent = 100);
+    // The same from bytes in memory, decoded as format.
+    bool LoadFromData(QByteArray bytes, TFormat format, int scalePercent = 100);
+    // Decodes the loaded JPEG again when scalePercent needs another fraction of its size than the
+    // frame held (a window scaled up from 25 %); true when the frame changed.
+    bool Rescale(int scalePercent);
     // The program's 256 x 256 placeholder ("BLANK_IMAGE").
     void LoadBlank();
     void Clear();
@@ -49,16 +56,23 @@ public:
     bool SaveToFile(const QString& fileName) const;
 
     bool IsEmpty() const { return m_image.isNull(); }
-    int Width() const { return m_image.width(); }
-    int Height() const { return m_image.height(); }
+    // The natural size, whatever size the frame was decoded at.
+    int Width() const { return m_natural.width(); }
+    int Height() const { return m_natural.height(); }
     TFormat Format() const { return m_format; }
+    // The frame as decoded: the natural size, or less for a JPEG loaded for a small scale.
     const QImage& Image() const { return m_image; }
 
     // Draws the picture scaled to fill the target rectangle.
     void Draw(QPainter& painter, const QRect& target) const;
 
 private:
+    // libjpeg's scale denominator for a picture shown at scalePercent: 1, 2 or 4.
+    static int jpegDenominator(int scalePercent);
+
     QImage m_image;
+    QSize m_natural;
+    int m_denominator = 1;
     QByteArray m_bytes; // as loaded; empty for the placeholder
     TFormat m_format = TFormat::None;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QPoint>
 #include <QString>
@@ -14,6 +16,8 @@ class QTimer;
 class THTTPGet;
 class TMainFormServices;
 class TPictureBox;
+class TRefreshCycle;
+class TRevalidation;
 class TWebCamera;
 
 // The window of one open camera: a frameless tool window (no taskbar entry) that downloads the
@@ -63,10 +67,16 @@ public:
     // Every progress report stops the download until the window has handled it; a quarter of a
     // second between them keeps that cost small and the figure fresh, also during a stall.
     static constexpr int ProgressIntervalMs = 250;
+    // A favourite keeps its newest picture for the next start at most this often (and on close).
+    static constexpr int KeepEveryMinutes = 10;
 
     // Whether the refresh timer is armed. An armed timer means no download is running; with an
     // update interval of 0 it is armed but never fires.
-    bool TimerArmed() const { return m_timerArmed; }
+    bool TimerArmed() const;
+    // The camera sent the same picture for three of its intervals and at least 15 minutes.
+    bool Frozen() const;
+    // The decisions of the fetch cycle; tests set its clock.
+    TRefreshCycle& RefreshCycle() { return *m_cycle; }
 
     TPictureBox* Image1 = nullptr;
     TPictureBox* Image2 = nullptr; // hidden; measures a picture's natural size
@@ -109,6 +119,10 @@ public:
 
     void setVisible(bool visible) override;
 
+Q_SIGNALS:
+    // The frozen mark came or went (the tray marks the camera's item the same way).
+    void FrozenChanged(bool frozen);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -123,16 +137,26 @@ private:
     QAction* makeAction(const QString& name, const QString& text);
     void buildMenu();
     void connectDownload();
-    void startDownload(const QString& URL, qint32 minutes);
-    void downloadEnded();
-    void resumePendingFetch();
-    void setTimerArmed(bool armed);
-    void setTimerInterval(int ms);
+    void startDownload(const QString& URL);
+    // The camera confirmed the picture shown: it stays as it is, without a decode or a repaint.
+    void pictureUnchanged();
+    // Keeps the picture shown for the next start (TKeptPicture) when it has not been kept yet:
+    // now, or only if KeepEveryMinutes have passed since the last time.
+    void keepPicture(bool now);
+    // Shows body as the new picture (validators: those it came with), or the error state when it
+    // does not decode; then the lines and the timer as after every download.
+    void showNewPicture(QObject* Sender, QByteArray body, const QByteArray& etag,
+                        const QByteArray& lastModified);
+    // The time line and the frozen mark as the refresh cycle sees the picture's freshness.
+    void showFreshness();
     void placeWindow();
     QPoint currentPlace();
     void setImageAreaSize(const QSize& size);
     // The size of the area all screens together offer to windows; invalid without a screen.
     static QSize screensRoom();
+    // Hands freed heap pages back to the system when the frame shown now is smaller than the one
+    // it replaced (of framesBefore bytes); a frame of the same size reuses the freed block.
+    void releaseFreedMemory(qsizetype frameBytesBefore) const;
 
     TMainFormServices* m_mainForm = nullptr;
     std::unique_ptr<TWebCamera> m_camera;
@@ -140,13 +164,17 @@ private:
     QPoint m_place;
     QElapsedTimer m_sinceShown;
     QString m_statusText;
-    bool m_timerArmed = false;
     bool m_shown = false;
     bool m_closed = false;
-    bool m_inEndEvent = false;
+    bool m_frozenShown = false;
+    // A favourite's picture of the last run, asked about but not shown yet (placeholder meanwhile).
+    QByteArray m_keptBody;
+    // When the picture was last kept for the next start, and whether a newer one waits for that.
+    QDateTime m_keptAt;
+    bool m_keptPending = false;
 
-    // A fetch asked for while a download was still running: started once that one has ended.
-    bool m_hasPendingFetch = false;
-    QString m_pendingURL;
-    qint32 m_pendingMinutes = 0;
+    class TCycleDriver;
+    std::unique_ptr<TCycleDriver> m_cycleDriver;
+    std::unique_ptr<TRefreshCycle> m_cycle;
+    std::unique_ptr<TRevalidation> m_revalidation;
 };

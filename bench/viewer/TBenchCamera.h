@@ -93,10 +93,8 @@ public:
     {
         const QString root = m_dir.filePath(QStringLiteral("www"));
         QDir().mkpath(root);
-        QFile file(root + QStringLiteral("/cam.jpg"));
-        if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size())
+        if (!writeFile(body))
             return false;
-        file.close();
         if (!TNginxServer::program().isEmpty()) {
             TNginxOptions options;
             options.DocumentRoot = root;
@@ -110,15 +108,32 @@ public:
         m_own = std::make_unique<TTestHttpServer>();
         if (!m_own->start())
             return false;
-        m_own->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(body, "image/jpeg"));
+        replace(body);
         m_url = m_own->url(QStringLiteral("/cam.jpg"));
         Name = "in-process test server";
+        return true;
+    }
+    // The camera has a new picture. nginx names a file's version by its time and size, so bodies
+    // that follow each other must differ in size.
+    bool replace(const QByteArray& body)
+    {
+        if (!m_own)
+            return writeFile(body);
+        TScriptedResponse response = TScriptedResponse::ok(body, "image/jpeg");
+        response.ETag = '"' + QByteArray::number(body.size()) + '"';
+        m_own->route(QStringLiteral("/cam.jpg"), response);
         return true;
     }
     QString url() const { return m_url; }
     const char* Name = "";
 
 private:
+    bool writeFile(const QByteArray& body)
+    {
+        QFile file(m_dir.filePath(QStringLiteral("www/cam.jpg")));
+        return file.open(QIODevice::WriteOnly) && file.write(body) == body.size();
+    }
+
     QTemporaryDir m_dir;
     std::unique_ptr<TNginxServer> m_nginx;
     std::unique_ptr<TTestHttpServer> m_own;
@@ -131,7 +146,8 @@ inline std::unique_ptr<TWebCamera> camera(const QString& description, const QStr
     c->SetDescription(description);
     c->SetURL(url);
     c->SetUpdateInterval(5);
-    c->Scale = 100;
+    // BENCH_SCALE=50 or 25 measures a smaller window (its frame is decoded smaller).
+    c->Scale = qEnvironmentVariableIsSet("BENCH_SCALE") ? qEnvironmentVariableIntValue("BENCH_SCALE") : 100;
     c->Left = left;
     c->Top = top;
     c->AlwaysOnTop = true;

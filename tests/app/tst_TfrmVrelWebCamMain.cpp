@@ -3,6 +3,7 @@
 #include "camera/RegistryLayout.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
+#include "catalog/TRegistryMenus.h"
 #include "catalog/fUpdate.h"
 #include "dialogs/fTipsForm.h"
 #include "lang/Lang.h"
@@ -192,6 +193,40 @@ private Q_SLOTS:
         QCOMPARE(cameraNames(form), QStringList{"South"});
         QVERIFY2(closed, "the window was destroyed inside its own close handling");
         QTRY_VERIFY(closed.isNull());
+    }
+
+    // A camera window that finds its picture frozen marks the favourite's tray item, also
+    // across a rebuild of the menu, until it thaws or closes.
+    void frozenCameraMarksItsFavoriteItem()
+    {
+        addFavorite("North", 0);
+        addFavorite("Rock & Roll", 0);
+        TfrmVrelWebCamMain form{TCommandLine("-start")};
+        const auto itemText = [&form](const QString& name) {
+            for (QAction* item : form.mnuMyFavorites->menu()->actions()) {
+                if (TRegistryMenus::ItemCaption(item) == name)
+                    return item->text();
+            }
+            return QStringLiteral("<no item>");
+        };
+        form.BuildFavoritesMenu();
+        form.OpenCameraWindow(newCamera("North", false));
+        form.OpenCameraWindow(newCamera("Rock & Roll", false));
+        auto* north = static_cast<TfrmImage*>(form.CameraWindows().first());
+        auto* rock = static_cast<TfrmImage*>(form.CameraWindows().last());
+        QCOMPARE(itemText("North"), QStringLiteral("North"));
+
+        emit north->FrozenChanged(true);
+        emit rock->FrozenChanged(true);
+        QCOMPARE(itemText("North"), QStringLiteral("North (frozen)"));
+        QCOMPARE(itemText("Rock & Roll"), QStringLiteral("Rock && Roll (frozen)"));
+        form.BuildFavoritesMenu();
+        QCOMPARE(itemText("North"), QStringLiteral("North (frozen)"));
+
+        emit north->FrozenChanged(false);
+        QCOMPARE(itemText("North"), QStringLiteral("North"));
+        rock->close();
+        QCOMPARE(itemText("Rock & Roll"), QStringLiteral("Rock && Roll"));
     }
 
     void startupCamerasAreTheFlaggedFavorites()

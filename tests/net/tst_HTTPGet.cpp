@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QPointer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <chrono>
@@ -466,7 +467,7 @@ private Q_SLOTS:
         QCOMPARE(events.Done, 1);
         QCOMPARE(events.DoneFileSize, 3085);
         std::unique_lock<std::mutex> lock(m_script->Mutex);
-        QCOMPARE(m_script->LargestReadSize, 1025);
+        QCOMPARE(m_script->LargestReadSize, THttpClient::ChunkSize);
     }
 
     void bodyPastTheLimitEndsWithError_data()
@@ -593,6 +594,29 @@ private Q_SLOTS:
         QTRY_VERIFY(!get.Busy());
         QCOMPARE(events.Errors, 1);
         QCOMPARE(events.Done, 0);
+    }
+
+    // As a program that quits while a camera stalls: when the event loop has ended, no download
+    // thread runs on, and no worker object is left for an event loop that never comes.
+    void quitDuringStalledDownloadLeavesNoWorker()
+    {
+        m_script->HasLength = false;
+        m_script->Pieces = {bytes(100, 'a')};
+        m_script->BlockAtRead = 1;
+        THTTPGet get;
+        prepare(get);
+        TEvents events;
+        events.attach(get);
+        get.StartDownload();
+        QTRY_VERIFY(m_script->blocked());
+        QCOMPARE(THTTPGetThread::runningThreads(), 1);
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        QCoreApplication::exec();
+        QCOMPARE(THTTPGetThread::runningThreads(), 0);
+        QCOMPARE(THTTPGetThread::liveCount(), 0);
+        QCOMPARE(events.ends(), 0);
+        std::unique_lock<std::mutex> lock(m_script->Mutex);
+        QVERIFY(m_script->Closed);
     }
 
     void startWhileBusyChangesNothing()

@@ -119,6 +119,7 @@ struct TTestHttpServer::TPrivate
     std::vector<std::thread::id> Finished;
     int OpenConnections = 0;
     int Stalled = 0;
+    int NotModified = 0;
     QHash<QByteArray, TScriptedResponse> Routes;
     QList<TRecordedRequest> Requests;
     QByteArray Nonce = QByteArray::number(QRandomGenerator::global()->generate64(), 16);
@@ -250,6 +251,26 @@ struct TTestHttpServer::TPrivate
                                              : "Digest realm=\"" + rule.Realm + "\", nonce=\"" + Nonce +
                                                    "\", qop=\"auth\", algorithm=MD5";
             response.Headers.append({"WWW-Authenticate", challenge});
+        }
+
+        if (response.ETag.size() > 0)
+            response.Headers.append({"ETag", response.ETag});
+        if (response.LastModified.size() > 0)
+            response.Headers.append({"Last-Modified", response.LastModified});
+        const QByteArray ifNoneMatch = request.header("If-None-Match");
+        const bool unchanged =
+            response.Status == 200 &&
+            (response.AlwaysNotModified || (!ifNoneMatch.isEmpty() && ifNoneMatch == response.ETag) ||
+             (ifNoneMatch.isEmpty() && !response.LastModified.isEmpty() &&
+              request.header("If-Modified-Since") == response.LastModified));
+        if (unchanged) {
+            response.Status = 304;
+            response.Reason = "Not Modified";
+            response.Body.clear();
+            response.SendContentLength = false;
+            response.StallAfter = -1;
+            std::lock_guard<std::mutex> lock(Mutex);
+            ++NotModified;
         }
 
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.Status) + ' ' + response.Reason + "\r\n";
@@ -454,6 +475,12 @@ int TTestHttpServer::requestCount() const
 {
     std::lock_guard<std::mutex> lock(d->Mutex);
     return static_cast<int>(d->Requests.size());
+}
+
+int TTestHttpServer::notModifiedCount() const
+{
+    std::lock_guard<std::mutex> lock(d->Mutex);
+    return d->NotModified;
 }
 
 int TTestHttpServer::requestCount(const QString& path) const

@@ -36,6 +36,14 @@ struct TScriptedResponse
     // The connection is closed as soon as the request has been read, without any answer.
     bool CloseAtOnce = false;
 
+    // Validators sent with the body (empty: that header is not sent). A request whose
+    // If-None-Match equals ETag, or without If-None-Match whose If-Modified-Since equals
+    // LastModified, is answered "304 Not Modified" without a body, as web servers do.
+    QByteArray ETag;
+    QByteArray LastModified;
+    // Every request gets 304, validators or not (a broken camera).
+    bool AlwaysNotModified = false;
+
     // Requests without these credentials get 401 with a challenge of this scheme and
     // ChallengeBody as body; Digest uses qop "auth" and MD5.
     TAuth Auth = TAuth::None;
@@ -91,6 +99,7 @@ public:
 
     int requestCount() const;
     int requestCount(const QString& path) const; // counts requests whose path part equals path
+    int notModifiedCount() const;                // requests answered with 304
     QList<TRecordedRequest> requests() const;
     TRecordedRequest lastRequest() const;
     // Connections that are now held open by a StallAfter rule.

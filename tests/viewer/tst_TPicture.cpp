@@ -307,6 +307,54 @@ private Q_SLOTS:
         QCOMPARE(picture.Image().pixel(8, 24) >> 24, 0xffu);
     }
 
+    // A window at 50 % or 25 % holds a JPEG frame decoded at that fraction; the natural size
+    // stays what the camera sent. Other formats keep their whole frame.
+    void decodesJpegAtTheShownScale_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("scale");
+        QTest::addColumn<QSize>("frame");
+        QTest::newRow("jpeg-100") << "s.jpg" << 100 << QSize(640, 480);
+        QTest::newRow("jpeg-75-whole") << "s.jpg" << 75 << QSize(640, 480);
+        QTest::newRow("jpeg-50-half") << "s.jpg" << 50 << QSize(320, 240);
+        QTest::newRow("jpeg-25-quarter") << "s.jpg" << 25 << QSize(160, 120);
+        QTest::newRow("png-25-whole") << "s.png" << 25 << QSize(640, 480);
+    }
+    void decodesJpegAtTheShownScale()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, scale);
+        QFETCH(QSize, frame);
+        const QByteArray bytes =
+            encoded(twoColours(640, 480), name.endsWith(QLatin1String("jpg")) ? "jpeg" : "png");
+        TPicture picture;
+        QVERIFY(picture.LoadFromFile(write(name, bytes), scale));
+        QCOMPARE(QSize(picture.Width(), picture.Height()), QSize(640, 480));
+        QCOMPARE(picture.Image().size(), frame);
+        // Saved as the camera sent it, whatever the frame.
+        const QString saved = m_dir.filePath(QStringLiteral("saved-") + name);
+        QVERIFY(picture.SaveToFile(saved));
+        QFile file(saved);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), bytes);
+    }
+
+    void rescaleDecodesAgainOnlyWhenTheFractionChanges()
+    {
+        TPicture picture;
+        QVERIFY(picture.LoadFromData(encoded(twoColours(640, 480), "jpeg"), TPicture::TFormat::Jpeg, 25));
+        QCOMPARE(picture.Image().size(), QSize(160, 120));
+        QVERIFY(picture.Rescale(100));
+        QCOMPARE(picture.Image().size(), QSize(640, 480));
+        QVERIFY(!picture.Rescale(75));
+        QVERIFY(picture.Rescale(50));
+        QCOMPARE(picture.Image().size(), QSize(320, 240));
+        TPicture blank;
+        blank.LoadBlank();
+        QVERIFY(!blank.Rescale(25));
+        QCOMPARE(blank.Image().size(), QSize(256, 256));
+    }
+
     void failedSaveKeepsExistingFile()
     {
         TPicture picture;

@@ -354,9 +354,12 @@ private Q_SLOTS:
         QCOMPARE(m_window->size(), window);
         for (QAction* a : {m_window->mnuScale100, m_window->mnuScale50, m_window->mnuScale25})
             QCOMPARE(a->isChecked(), a->objectName() == ticked);
-        // The held picture is shown at the new size at once, without a new download.
+        // The held picture is shown at the new size at once, without a new download; its frame is
+        // decoded again for the new scale (from 50 %: smaller for 25 %, whole for 100 %).
         QCOMPARE(m_server->requestCount(), 1);
-        QCOMPARE(m_window->Image1->Picture().Image().size(), QSize(640, 480));
+        QCOMPARE(QSize(m_window->Image1->Picture().Width(), m_window->Image1->Picture().Height()),
+                 QSize(640, 480));
+        QCOMPARE(m_window->Image1->Picture().Image().size(), area);
         if (isFavourite)
             QCOMPARE(storedDword(QStringLiteral("Harbour"), QStringLiteral("Scale")),
                      m_window->Camera()->Scale);

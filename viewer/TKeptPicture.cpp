@@ -1,0 +1,102 @@
+#include "viewer/TKeptPicture.h"
+
+#include "platform/TRegistry.h"
+#include "platform/TRegistryStore.h"
+#include "viewer/TPicture.h"
+#include "viewer/TRevalidation.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace TKeptPicture {
+namespace {
+
+const QString ETagValue = QStringLiteral("ETag");
+const QString LastModifiedValue = QStringLiteral("LastModified");
+
+QString folder()
+{
+    // Tests (and scripts) that move the store move the kept pictures with it.
+    if (!qEnvironmentVariableIsEmpty("VREL_USER_REGISTRY"))
+        return QFileInfo(TRegistryStore::pathFor(TRegRoot::CurrentUser)).absolutePath() +
+               QStringLiteral("/pictures");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+           QStringLiteral("/vrel-web-camera/pictures");
+}
+
+void removeKept(TRegKey& key, const QString& keyPath)
+{
+    key.deleteValue(ETagValue);
+    key.deleteValue(LastModifiedValue);
+    QFile::remove(FilePath(keyPath));
+}
+
+} // namespace
+
+QString FilePath(const QString& keyPath)
+{
+    // Key names ignore letter case, so the file name does too.
+    const QByteArray name =
+        QCryptographicHash::hash(keyPath.toLower().toUtf8(), QCryptographicHash::Sha1).toHex();
+    return folder() + QLatin1Char('/') + QString::fromLatin1(name);
+}
+
+bool Load(const QString& keyPath, TKept* kept)
+{
+    *kept = TKept();
+    const TRegKey key = TRegKey::open(TRegRoot::CurrentUser, keyPath);
+    if (!key.isOpen())
+        return false;
+    TKept found;
+    found.ETag = TRevalidation::Sanitized(key.readString(ETagValue).value_or(QString()).toUtf8());
+    found.LastModified =
+        TRevalidation::Sanitized(key.readString(LastModifiedValue).value_or(QString()).toUtf8());
+    if (found.ETag.isEmpty() && found.LastModified.isEmpty())
+        return false;
+    QFile file(FilePath(keyPath));
+    if (!file.open(QIODevice::ReadOnly) || file.size() > TPicture::MaxFileBytes)
+        return false;
+    found.Body = file.readAll();
+    if (found.Body.isEmpty())
+        return false;
+    *kept = std::move(found);
+    return true;
+}
+
+bool Store(const QString& keyPath, const TKept& kept)
+{
+    if (!TRegKey::exists(TRegRoot::CurrentUser, keyPath))
+        return false;
+    TRegKey key = TRegKey::open(TRegRoot::CurrentUser, keyPath);
+    const QByteArray etag = TRevalidation::Sanitized(kept.ETag);
+    const QByteArray lastModified = TRevalidation::Sanitized(kept.LastModified);
+    if ((etag.isEmpty() && lastModified.isEmpty()) || kept.Body.isEmpty()) {
+        removeKept(key, keyPath);
+        return true;
+    }
+    // The file first: validators without their picture would ask for a picture nobody has.
+    QDir().mkpath(folder());
+    QSaveFile file(FilePath(keyPath));
+    if (!file.open(QIODevice::WriteOnly) || file.write(kept.Body) != kept.Body.size() || !file.commit()) {
+        removeKept(key, keyPath);
+        return false;
+    }
+    QFile::setPermissions(FilePath(keyPath), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    TRegTransaction tx(TRegRoot::CurrentUser);
+    bool written = true;
+    if (etag.isEmpty())
+        key.deleteValue(ETagValue);
+    else
+        written = key.writeString(ETagValue, QString::fromUtf8(etag));
+    if (lastModified.isEmpty())
+        key.deleteValue(LastModifiedValue);
+    else
+        written = written && key.writeString(LastModifiedValue, QString::fromUtf8(lastModified));
+    return written && tx.commit();
+}
+
+} // namespace TKeptPicture

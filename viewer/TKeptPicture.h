@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// What a favourite keeps of the picture it showed last, so that the first refresh after a start
+// asks the camera whether that picture is still current: the validators as the values "ETag" and
+// "LastModified" of its key, the picture's bytes in a file of the user's cache folder
+// ($XDG_CACHE_HOME/vrel-web-camera/pictures, or "pictures" beside VREL_USER_REGISTRY's file).
+// UI thread only.
+namespace TKeptPicture {
+
+struct TKept
+{
+    QByteArray ETag;
+    QByteArray LastModified;
+    QByteArray Body;
+};
+
+// The kept picture of the favourite at keyPath (below the per-user root); false, with kept
+// emptied, when anything is missing: no validators, no file, or a file too large for a picture.
+bool Load(const QString& keyPath, TKept* kept);
+// Keeps kept for the favourite at keyPath; without validators whatever was kept goes. A key that
+// does not exist (no favourite) gets nothing. False when a value or the file could not be written.
+bool Store(const QString& keyPath, const TKept& kept);
+// The file that holds the favourite's picture.
+QString FilePath(const QString& keyPath);
+
+} // namespace TKeptPicture
