@@ -2,6 +2,7 @@
 
 #include "app/ClearRegistryKey.h"
 #include "app/TMenuImages.h"
+#include "app/TNoTrayNotice.h"
 #include "camera/RegistryLayout.h"
 #include "camera/TCameraFlows.h"
 #include "camera/TWebCamera.h"
@@ -29,6 +30,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QScreen>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -40,6 +42,9 @@ void traceStep(const QString& detail)
 {
     TTrace::write("step", detail);
 }
+
+// How long a missing tray may take to appear before the program says it found none.
+constexpr int NoTrayWaitMs = 5000;
 
 QString windowName(const QWidget* window)
 {
@@ -680,6 +685,22 @@ void TfrmVrelWebCamMain::ActivateTrayIcon()
 {
     tiMain->SetActive(true);
     tiMain->SetHint(QApplication::applicationName());
+    // The headless platforms have no tray and nobody to tell.
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+        QTimer::singleShot(NoTrayWaitMs, this, &TfrmVrelWebCamMain::CheckTrayPresence);
+}
+
+void TfrmVrelWebCamMain::CheckTrayPresence()
+{
+    if (m_closed || m_noTrayNotice || tiMain->TrayAvailable())
+        return;
+    TTrace::write("tray-missing", tiMain->UsesStatusNotifier() ? QStringLiteral("status-notifier")
+                                                               : QStringLiteral("xembed"));
+    m_noTrayNotice = new TNoTrayNotice(
+        PopupMenu1, [this] { runAction([this] { tiMainClick(); }); }, this);
+    m_noTrayNotice->show();
+    ForceForegroundWindow(m_noTrayNotice);
 }
 
 void TfrmVrelWebCamMain::DeactivateTrayIcon()
