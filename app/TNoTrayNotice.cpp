@@ -3,9 +3,11 @@
 #include "widgets/BarMenus.h"
 
 #include <QHBoxLayout>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 TNoTrayNotice::TNoTrayNotice(QMenu* menu, std::function<void()> bringToFront, QWidget* parent)
@@ -22,6 +24,8 @@ TNoTrayNotice::TNoTrayNotice(QMenu* menu, std::function<void()> bringToFront, QW
                             this);
     text->setObjectName(QStringLiteral("lblNoTray"));
     text->setWordWrap(true);
+    // A wrapped label asks for its height only once its width is fixed.
+    text->setFixedWidth(400);
 
     auto* menuButton = new QPushButton(QStringLiteral("&Menu"), this);
     menuButton->setObjectName(QStringLiteral("btnMenu"));
@@ -45,7 +49,10 @@ TNoTrayNotice::TNoTrayNotice(QMenu* menu, std::function<void()> bringToFront, QW
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text);
     layout->addLayout(buttons);
-    setFixedWidth(420);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 }
 
 void TNoTrayNotice::btnMenuClick()
