@@ -22,6 +22,7 @@
 #include "platform/TUserPrompt.h"
 #include "viewer/fImage.h"
 #include "widgets/BarMenus.h"
+#include "widgets/TX11WindowManager.h"
 #include "widgets/TrayShell.h"
 
 #include <QAction>
@@ -294,6 +295,8 @@ bool TfrmVrelWebCamMain::IsFavoriteOpen(const QString& name) const
 void TfrmVrelWebCamMain::OpenCameraWindow(TWebCamera* camera)
 {
     auto* window = new TfrmImage(nullptr);
+    if (TX11WindowManager::CameraWindowsUnmanaged())
+        window->setWindowFlag(Qt::X11BypassWindowManagerHint, true);
     window->BindCamera(camera);
     if (camera->AlwaysOnTop)
         window->Alwaysontop1Click();

@@ -87,6 +87,7 @@ private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
     void iconShowsInTheTrayWithItsTip();
+    void cameraWindowKeepsItsPlaceStaysOnTopAndDrags();
     void clicksDoWhatTheyDoOnAnX11Tray();
     void rightClickOpensTheSideBarMenuBelowTheIcon();
     void doubleClickOpensTheOptionsWindow();
@@ -312,7 +313,9 @@ void tst_wayland::initTestCase()
     // The headless backend with the software renderer; XWayland starts with sway.
     QFile config(m_work.filePath("sway.conf"));
     QVERIFY(config.open(QIODevice::WriteOnly));
-    config.write("output HEADLESS-1 resolution 1280x800\nxwayland enable\n");
+    // The other program's window of the stay-on-top check floats, as dialogs and tool windows do.
+    config.write("output HEADLESS-1 resolution 1280x800\nxwayland enable\n"
+                 "for_window [class=\"Xmessage\"] floating enable\n");
     config.close();
     QProcessEnvironment swayEnv = SessionEnvironment();
     swayEnv.insert("WLR_BACKENDS", "headless");
@@ -400,6 +403,52 @@ void tst_wayland::iconShowsInTheTrayWithItsTip()
     QVERIFY2(shown, "no icon in the tray");
 }
 
+void tst_wayland::cameraWindowKeepsItsPlaceStaysOnTopAndDrags()
+{
+    QVERIFY(ProgramRuns());
+    // The picture of Harbour, stored at 100,200: its window is 230 pixels wide (the status lines),
+    // the 160 pixels of the picture centred in it.
+    const QPoint stored(100 + 115, 200 + 60);
+    bool shown = false;
+    QImage shot = ShotShowing(
+        "tst_wayland-camera.png", [&](const QImage& image) { return near(image.pixel(stored), Orange, 30); },
+        &shown);
+    QVERIFY2(shown, qPrintable(QColor(shot.pixel(stored)).name()));
+
+    // Another program's floating window over it, focused: the camera stays in front.
+    QProcessEnvironment x11 = SessionEnvironment();
+    x11.remove("WAYLAND_DISPLAY");
+    auto cover = Start("xmessage", {"-geometry", "1000x600", "-bg", "#20c020", "cover"}, x11);
+    const QPoint beside(stored.x() + 300, stored.y());
+    shot = ShotShowing(
+        "tst_wayland-covered.png",
+        [&](const QImage& image) { return near(image.pixel(beside), QColor(0x20, 0xc0, 0x20), 8); }, &shown);
+    QVERIFY2(shown, "the cover did not appear");
+    QVERIFY2(near(shot.pixel(stored), Orange, 30), "the stay-on-top camera went under another window");
+    cover->kill();
+    cover->waitForFinished(5000);
+
+    // Dragged by its picture, 100 pixels right and 60 down.
+    Run("xdotool", {"mousemove", QString::number(stored.x()), QString::number(stored.y())});
+    Run("xdotool", {"mousedown", "1"});
+    Run("xdotool", {"mousemove", QString::number(stored.x() + 50), QString::number(stored.y() + 30)});
+    Run("xdotool", {"mousemove", QString::number(stored.x() + 100), QString::number(stored.y() + 60)});
+    Run("xdotool", {"mouseup", "1"});
+    const QPoint dragged = stored + QPoint(100, 60);
+    shot = ShotShowing(
+        "tst_wayland-dragged.png",
+        [&](const QImage& image) {
+            return near(image.pixel(dragged), Orange, 30) && !near(image.pixel(stored), Orange, 30);
+        },
+        &shown);
+    QVERIFY2(shown, "the camera window did not follow the drag");
+    // Back where it was, for the screenshots that follow.
+    Run("xdotool", {"mousemove", QString::number(dragged.x()), QString::number(dragged.y())});
+    Run("xdotool", {"mousedown", "1"});
+    Run("xdotool", {"mousemove", QString::number(stored.x()), QString::number(stored.y())});
+    Run("xdotool", {"mouseup", "1"});
+}
+
 void tst_wayland::clicksDoWhatTheyDoOnAnX11Tray()
 {
     QVERIFY(ProgramRuns());
@@ -429,9 +478,11 @@ void tst_wayland::rightClickOpensTheSideBarMenuBelowTheIcon()
     // On the screen as it is drawn: the side bar black at the top, shading to RGB(156, 182, 214).
     const QPoint barTop = menu.topLeft() + QPoint(4, 4);
     const QPoint barBottom(barTop.x(), menu.bottom() - 4);
-    QImage shot;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        (shot = Screenshot("tst_wayland-menu.png"), near(shot.pixel(barTop), Qt::black, 8)), WaitMs);
+    bool shown = false;
+    const QImage shot = ShotShowing(
+        "tst_wayland-menu.png", [&](const QImage& image) { return near(image.pixel(barTop), Qt::black, 8); },
+        &shown);
+    QVERIFY2(shown, qPrintable(LinesSince(first).join('\n')));
     QVERIFY2(near(shot.pixel(barBottom), QColor(156, 182, 214), 12),
              qPrintable(QColor(shot.pixel(barBottom)).name()));
     // Away from the menu the desktop shows, not a window behind a title bar.
