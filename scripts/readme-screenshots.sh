@@ -16,7 +16,7 @@ cut tst_desktop-menu.png 1200x400+80+0 tray-menu-x11.png
 # The options window on its General page.
 cut tst_desktop-options-general.png 450x355+404+172 options-window.png
 # sway and waybar: the same menu below the StatusNotifier icon, through XWayland.
-cut tst_wayland-menu.png 800x520+480+0 tray-menu-sway.png
+cut tst_wayland-menu.png 1280x400+0+0 tray-menu-sway.png
 # No tray at all: the notice with the menu it offers.
 cut tst_notray-menu.png 440x380+420+325 no-tray-notice.png
 ls -l "$out"
