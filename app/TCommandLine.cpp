@@ -1,5 +1,7 @@
 #include "app/TCommandLine.h"
 
+#include "platform/AsciiUpper.h"
+
 TCommandLine::TCommandLine(const QString& firstArgument)
     : m_argument(firstArgument), m_upper(AsciiUpper(firstArgument))
 {
@@ -33,14 +35,4 @@ TInstanceMessage TCommandLine::SecondCopyMessage() const
     if (m_switch == TStartSwitch::Quit)
         return TInstanceMessage::QuitRequest;
     return TInstanceMessage::ShowAbout;
-}
-
-QString TCommandLine::AsciiUpper(const QString& text)
-{
-    QString result = text;
-    for (QChar& c : result) {
-        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-            c = QChar(c.unicode() - 'a' + 'A');
-    }
-    return result;
 }

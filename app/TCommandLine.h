@@ -22,7 +22,7 @@ public:
 
     QString FirstArgument() const { return m_argument; }
     TStartSwitch Switch() const { return m_switch; }
-    // Step 7 of the start-up: the options window and the add-camera dialog come only without one.
+    // The start-up opens the options window and the add-camera dialog only without an argument.
     bool HasArgument() const { return !m_argument.isEmpty(); }
     // The first copy enters its event loop only for no argument or an ordinary one.
     bool RunsEventLoop() const;
@@ -31,9 +31,6 @@ public:
     QString LanguageCode() const;
     // What a second copy sends the running one.
     TInstanceMessage SecondCopyMessage() const;
-
-    // Upper-cases ASCII letters only, so no other script's letter turns into a switch.
-    static QString AsciiUpper(const QString& text);
 
 private:
     QString m_argument;

@@ -243,7 +243,7 @@ QImage MenuImage(int index)
         return {};
     QImage image = blank(ImageSize);
     QPainter p(&image);
-    switch (static_cast<TIndex>(index)) {
+    switch (index) {
     case Exit:
         paintExit(p);
         break;
@@ -277,7 +277,7 @@ QImage MenuImage(int index)
     case NewMarker:
         paintBurst(p);
         break;
-    case Count:
+    default:
         break;
     }
     return image;

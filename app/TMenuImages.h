@@ -11,21 +11,19 @@ namespace TMenuImages {
 
 // Indexes into ImageList1. LightningBolt and Table are in the list but on no fixed item;
 // NewMarker marks catalog cameras never opened.
-enum TIndex
-{
-    Exit = 0,
-    Options = 1,
-    About = 2,
-    WebPage = 3,
-    GlobeWithPage = 4,
-    TextDocument = 5,
-    Window = 6,
-    LightningBolt = 7,
-    Table = 8,
-    LightBulb = 9,
-    NewMarker = 10,
-    Count = 11
-};
+// Plain numbers, as menu items carry them (TBcBarPopupMenu::ImageIndex).
+constexpr int Exit = 0;
+constexpr int Options = 1;
+constexpr int About = 2;
+constexpr int WebPage = 3;
+constexpr int GlobeWithPage = 4;
+constexpr int TextDocument = 5;
+constexpr int Window = 6;
+constexpr int LightningBolt = 7;
+constexpr int Table = 8;
+constexpr int LightBulb = 9;
+constexpr int NewMarker = 10;
+constexpr int Count = 11;
 
 constexpr int ImageSize = 16;
 

@@ -3,9 +3,11 @@
 #include "app/ClearRegistryKey.h"
 #include "app/TMenuImages.h"
 #include "app/TNoTrayNotice.h"
+#include "app/TrayMenuSettings.h"
 #include "camera/RegistryLayout.h"
 #include "camera/TCameraFlows.h"
 #include "camera/TWebCamera.h"
+#include "catalog/TRegistryMenuTree.h"
 #include "catalog/TRegistryMenus.h"
 #include "catalog/fUpdate.h"
 #include "dialogs/fTipsForm.h"
@@ -15,6 +17,7 @@
 #include "options/ERegistryError.h"
 #include "options/TfrmOptionsForm.h"
 #include "options/fOptionsNew.h"
+#include "platform/ForceForegroundWindow.h"
 #include "platform/TMakerSite.h"
 #include "platform/TRegistry.h"
 #include "platform/TShell.h"
@@ -38,11 +41,6 @@
 #include <memory>
 
 namespace {
-
-void traceStep(const QString& detail)
-{
-    TTrace::write("step", detail);
-}
 
 // How long a missing tray may take to appear before the program says it found none.
 constexpr int NoTrayWaitMs = 5000;
@@ -77,7 +75,7 @@ QString cameraName(const TfrmImage* window)
 // again after it has closed, however it closed.
 void runOptionsWindow(TfrmVrelWebCamMain& form, int page)
 {
-    QPointer<TfrmOptionsForm> window = new TfrmOptionsForm(&form);
+    QPointer<TfrmOptionsForm> window = new TfrmOptionsForm(&form, &form);
     QWidget* const registered = window;
     form.CancelOpenDialogs();
     form.RegisterDialog(registered);
@@ -100,7 +98,6 @@ TfrmVrelWebCamMain::TfrmVrelWebCamMain(const TCommandLine& commandLine, QWidget*
     // disabled: a disabled Qt window disables every dialog it owns along with it.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    g_mainFormServices = this;
     BuildMenu();
     CreateTrayIcon();
 }
@@ -108,8 +105,6 @@ TfrmVrelWebCamMain::TfrmVrelWebCamMain(const TCommandLine& commandLine, QWidget*
 TfrmVrelWebCamMain::~TfrmVrelWebCamMain()
 {
     FormDestroy();
-    if (g_mainFormServices == this)
-        g_mainFormServices = nullptr;
     // Camera windows go down with the program without their close handling, so nothing of
     // theirs (a favourite's position, say) is stored now.
     const QList<QPointer<TfrmImage>> windows = m_cameraWindows + m_closingWindows;
@@ -159,16 +154,16 @@ void TfrmVrelWebCamMain::FormCreate()
 {
     // The main form is never shown and camera windows are tool windows, so the program has
     // no task-bar entry without doing anything here.
-    traceStep(QStringLiteral("hide-taskbar-button"));
+    TTrace::step(QStringLiteral("hide-taskbar-button"));
     // Both lists are members, empty since construction.
-    traceStep(QStringLiteral("create-lists"));
+    TTrace::step(QStringLiteral("create-lists"));
     ApplyLanguage(this);
-    traceStep(QStringLiteral("apply-language"));
+    TTrace::step(QStringLiteral("apply-language"));
 
     if (m_commandLine.Switch() == TStartSwitch::Language) {
         const QString code = m_commandLine.LanguageCode();
         const QString name = GetLanguageName(code);
-        traceStep(QStringLiteral("set-language %1 %2").arg(code, name));
+        TTrace::step(QStringLiteral("set-language %1 %2").arg(code, name));
         runAction([&] {
             ProgramOptions.SetLanguage(name);
             ProgramOptions.SaveOptions();
@@ -177,31 +172,31 @@ void TfrmVrelWebCamMain::FormCreate()
         return;
     }
 
-    traceStep(QStringLiteral("activate-tray-icon"));
+    TTrace::step(QStringLiteral("activate-tray-icon"));
     ActivateTrayIcon();
     // A request from another copy may end the program while a start-up window is open;
     // the remaining steps then have nobody to serve.
     if (!m_closed && ProgramOptions.ShowTipsOnStartup) {
-        traceStep(QStringLiteral("tip-of-the-day"));
+        TTrace::step(QStringLiteral("tip-of-the-day"));
         runAction([this] { mnuTipsClick(); });
     }
     if (!m_closed && !m_commandLine.HasArgument()) {
-        traceStep(QStringLiteral("options-window"));
+        TTrace::step(QStringLiteral("options-window"));
         runAction([this] { mnuOptionsClick(); });
         if (!m_closed) {
-            traceStep(QStringLiteral("add-camera"));
+            TTrace::step(QStringLiteral("add-camera"));
             runAction([this] { actAddCameraExecute(); });
         }
     }
     if (!m_closed && ProgramOptions.CheckForUpdatesOnStartup) {
-        traceStep(QStringLiteral("catalog-update"));
+        TTrace::step(QStringLiteral("catalog-update"));
         runAction([this] { RunCatalogUpdate(true); });
     }
     if (m_closed)
         return;
-    traceStep(QStringLiteral("rebuild-menus"));
+    TTrace::step(QStringLiteral("rebuild-menus"));
     runAction([this] { RebuildMenus(); });
-    traceStep(QStringLiteral("open-startup-cameras"));
+    TTrace::step(QStringLiteral("open-startup-cameras"));
     runAction([this] { OpenStartupCameras(); });
 }
 
@@ -213,7 +208,7 @@ void TfrmVrelWebCamMain::closeEvent(QCloseEvent* event)
 
 void TfrmVrelWebCamMain::FormClose()
 {
-    traceStep(QStringLiteral("form-close"));
+    TTrace::step(QStringLiteral("form-close"));
     m_closed = true;
     // Queued: the quit takes effect once control is back in the application's own loop, and
     // a main loop that has not started yet is not entered at all (main() checks IsClosed()).
@@ -278,7 +273,7 @@ void TfrmVrelWebCamMain::OpenStartupCameras()
         camera->SetDescription(name);
         camera->LoadFromReg();
         if (camera->RunOnStartup)
-            OpenCameraWindow(camera.release());
+            OpenCameraWindow(std::move(camera));
     }
 }
 
@@ -292,16 +287,16 @@ bool TfrmVrelWebCamMain::IsFavoriteOpen(const QString& name) const
                        });
 }
 
-void TfrmVrelWebCamMain::OpenCameraWindow(TWebCamera* camera)
+void TfrmVrelWebCamMain::OpenCameraWindow(std::unique_ptr<TWebCamera> camera)
 {
-    auto* window = new TfrmImage(nullptr);
+    auto* window = new TfrmImage(this, nullptr);
     if (TX11WindowManager::CameraWindowsUnmanaged())
         window->setWindowFlag(Qt::X11BypassWindowManagerHint, true);
-    window->BindCamera(camera);
-    if (camera->AlwaysOnTop)
+    window->BindCamera(std::move(camera));
+    if (window->Camera()->AlwaysOnTop)
         window->Alwaysontop1Click();
     m_cameraWindows.append(window);
-    TTrace::write("camera-open", camera->Description);
+    TTrace::write("camera-open", window->Camera()->Description);
     window->show();
 }
 
@@ -396,6 +391,8 @@ void TfrmVrelWebCamMain::BuildMenu()
     PopupMenu1 = new TBcBarPopupMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     ApplyTrayMenuSettings(PopupMenu1);
+    static_assert(TMenuImages::NewMarker == TRegistryMenuTree::NewMarkerImage,
+                  "the catalog marks new cameras with the menu's burst picture");
     QList<QPixmap> images;
     for (const QImage& image : TMenuImages::ImageList())
         images.append(QPixmap::fromImage(image));
@@ -415,60 +412,95 @@ void TfrmVrelWebCamMain::BuildMenu()
         connect(item, &QAction::triggered, action, [action] { action->trigger(); });
     };
 
+    // The menu in display order. A sub-menu row opens the menu that the rows naming it go into;
+    // a row without a caption takes it from the action it runs (see below).
     using namespace TMenuImages;
     using F = TfrmVrelWebCamMain;
-    mnuAddnewCamera = AddItem(PopupMenu1, "mnuAddnewCamera", QString(), -1, nullptr);
-    runs(mnuAddnewCamera, actAddCamera, false);
-    mnuOptions =
-        AddItem(PopupMenu1, "mnuOptions", QStringLiteral("Options..."), Options, &F::mnuOptionsClick);
-    PopupMenu1->setDefaultAction(mnuOptions);
+    enum class TKind
+    {
+        Item,
+        Separator,
+        SubMenu
+    };
+    enum class TIn
+    {
+        Main,
+        Catalog,
+        Favorites,
+        Web
+    };
+    struct TRow
+    {
+        TKind Kind;
+        TIn In;
+        const char* Name;
+        const char* Caption;
+        int Image;
+        void (F::*Handler)();
+        QAction* F::*Field;
+    };
+    static const TRow Rows[] = {
+        {TKind::Item, TIn::Main, "mnuAddnewCamera", nullptr, -1, nullptr, &F::mnuAddnewCamera},
+        {TKind::Item, TIn::Main, "mnuOptions", "Options...", Options, &F::mnuOptionsClick, &F::mnuOptions},
+        {TKind::SubMenu, TIn::Catalog, "mnuWebCameraCatalog", "&Web Camera Catalog", -1, nullptr,
+         &F::mnuWebCameraCatalog},
+        {TKind::Item, TIn::Catalog, "mnuLoadFavorites", "Load Catalog from Vrel Kestro web site", -1,
+         &F::mnuLoadFavoritesClick, &F::mnuLoadFavorites},
+        {TKind::Separator, TIn::Catalog, "N5", nullptr, -1, nullptr, &F::N5},
+        {TKind::SubMenu, TIn::Favorites, "mnuMyFavorites", "&My Favorites", -1, nullptr, &F::mnuMyFavorites},
+        {TKind::Item, TIn::Favorites, "mnuOrganizeMyFavorites", "Organize My Favorites...", -1, nullptr,
+         &F::mnuOrganizeMyFavorites},
+        {TKind::Item, TIn::Favorites, "mnuAddNewFavorite", "Add new Favorite camera...", -1, nullptr,
+         &F::mnuAddNewFavorite},
+        {TKind::Separator, TIn::Favorites, "N3", nullptr, -1, nullptr, &F::N3},
+        {TKind::Separator, TIn::Main, "N4", nullptr, -1, nullptr, &F::N4},
+        {TKind::SubMenu, TIn::Web, "mnuOnTheWeb", "On the Web", GlobeWithPage, nullptr, &F::mnuOnTheWeb},
+        {TKind::Item, TIn::Web, "mnuVrel", "Vrel Kestro Software - other products", WebPage, &F::mnuVrelClick,
+         &F::mnuVrel},
+        {TKind::Item, TIn::Web, "mnuVrelTarn", "Vrel Web Camera - check latest version", WebPage,
+         &F::mnuVrelTarnClick, &F::mnuVrelTarn},
+        {TKind::Item, TIn::Web, "mnuVrelTarnFeature", "Vrel Web Camera - request new feature", WebPage,
+         &F::mnuVrelTarnFeatureClick, &F::mnuVrelTarnFeature},
+        {TKind::Item, TIn::Web, "mnuContactUs", "Contact us - get support or give your advise", WebPage,
+         &F::mnuContactUsClick, &F::mnuContactUs},
+        {TKind::Item, TIn::Web, "mnuFAQ", "FAQ - Frequently Asked Qustions", WebPage, &F::mnuFAQClick,
+         &F::mnuFAQ},
+        {TKind::Separator, TIn::Main, "N1", nullptr, -1, nullptr, &F::N1},
+        {TKind::Item, TIn::Main, "mnuReadme", "&Readme", TextDocument, &F::mnuReadmeClick, &F::mnuReadme},
+        {TKind::Separator, TIn::Main, "N2", nullptr, -1, nullptr, &F::N2},
+        {TKind::Item, TIn::Main, "mnuAbout", "About...", About, &F::mnuAboutClick, &F::mnuAbout},
+        {TKind::Item, TIn::Main, "mnuTips", "Show &Tip of the Day", LightBulb, &F::mnuTipsClick, &F::mnuTips},
+        // Choosing it only closes the menu, as choosing any item does.
+        {TKind::Item, TIn::Main, "mnuCloseMenu", "&Close this menu", Window, nullptr, &F::mnuCloseMenu},
+        {TKind::Item, TIn::Main, "mnuExit", "E&xit", Exit, &F::mnuExitClick, &F::mnuExit},
+    };
+    QMenu* menus[4] = {PopupMenu1, nullptr, nullptr, nullptr};
+    const auto in = [&menus](TIn which) -> QMenu*& { return menus[static_cast<int>(which)]; };
+    for (const TRow& row : Rows) {
+        const QString caption = row.Caption ? QString::fromUtf8(row.Caption) : QString();
+        switch (row.Kind) {
+        case TKind::Item:
+            this->*row.Field = AddItem(in(row.In), row.Name, caption, row.Image, row.Handler);
+            break;
+        case TKind::Separator:
+            this->*row.Field = AddSeparator(in(row.In), row.Name);
+            break;
+        case TKind::SubMenu:
+            in(row.In) = AddSubMenu(PopupMenu1, row.Name, caption, row.Image);
+            this->*row.Field = in(row.In)->menuAction();
+            break;
+        }
+    }
 
+    runs(mnuAddnewCamera, actAddCamera, false);
+    runs(mnuOrganizeMyFavorites, actOrgFavorites, true);
+    runs(mnuAddNewFavorite, actAddCamera, true);
+    PopupMenu1->setDefaultAction(mnuOptions);
     // Filled at run time with the catalog's and the favourites' cameras after their separators;
     // a separator with nothing after it stays hidden.
-    QMenu* catalog = AddSubMenu(PopupMenu1, "mnuWebCameraCatalog", QStringLiteral("&Web Camera Catalog"), -1);
-    catalog->setSeparatorsCollapsible(true);
-    mnuWebCameraCatalog = catalog->menuAction();
-    mnuLoadFavorites =
-        AddItem(catalog, "mnuLoadFavorites", QStringLiteral("Load Catalog from Vrel Kestro web site"), -1,
-                &F::mnuLoadFavoritesClick);
-    N5 = AddSeparator(catalog, "N5");
-
-    QMenu* favorites = AddSubMenu(PopupMenu1, "mnuMyFavorites", QStringLiteral("&My Favorites"), -1);
-    favorites->setSeparatorsCollapsible(true);
-    mnuMyFavorites = favorites->menuAction();
-    mnuOrganizeMyFavorites =
-        AddItem(favorites, "mnuOrganizeMyFavorites", QStringLiteral("Organize My Favorites..."), -1, nullptr);
-    runs(mnuOrganizeMyFavorites, actOrgFavorites, true);
-    mnuAddNewFavorite =
-        AddItem(favorites, "mnuAddNewFavorite", QStringLiteral("Add new Favorite camera..."), -1, nullptr);
-    runs(mnuAddNewFavorite, actAddCamera, true);
-    N3 = AddSeparator(favorites, "N3");
-
-    N4 = AddSeparator(PopupMenu1, "N4");
-    QMenu* web = AddSubMenu(PopupMenu1, "mnuOnTheWeb", QStringLiteral("On the Web"), GlobeWithPage);
-    mnuOnTheWeb = web->menuAction();
-    mnuVrel = AddItem(web, "mnuVrel", QStringLiteral("Vrel Kestro Software - other products"), WebPage,
-                      &F::mnuVrelClick);
-    mnuVrelTarn = AddItem(web, "mnuVrelTarn", QStringLiteral("Vrel Web Camera - check latest version"),
-                          WebPage, &F::mnuVrelTarnClick);
-    mnuVrelTarnFeature =
-        AddItem(web, "mnuVrelTarnFeature", QStringLiteral("Vrel Web Camera - request new feature"), WebPage,
-                &F::mnuVrelTarnFeatureClick);
-    mnuContactUs =
-        AddItem(web, "mnuContactUs", QStringLiteral("Contact us - get support or give your advise"), WebPage,
-                &F::mnuContactUsClick);
-    mnuFAQ =
-        AddItem(web, "mnuFAQ", QStringLiteral("FAQ - Frequently Asked Qustions"), WebPage, &F::mnuFAQClick);
-    N1 = AddSeparator(PopupMenu1, "N1");
-    mnuReadme = AddItem(PopupMenu1, "mnuReadme", QStringLiteral("&Readme"), TextDocument, &F::mnuReadmeClick);
-    N2 = AddSeparator(PopupMenu1, "N2");
-    mnuAbout = AddItem(PopupMenu1, "mnuAbout", QStringLiteral("About..."), About, &F::mnuAboutClick);
-    mnuTips =
-        AddItem(PopupMenu1, "mnuTips", QStringLiteral("Show &Tip of the Day"), LightBulb, &F::mnuTipsClick);
+    in(TIn::Catalog)->setSeparatorsCollapsible(true);
+    in(TIn::Favorites)->setSeparatorsCollapsible(true);
     mnuTips->setStatusTip(QStringLiteral("mnuTips"));
-    // Choosing it only closes the menu, as choosing any item does.
-    mnuCloseMenu = AddItem(PopupMenu1, "mnuCloseMenu", QStringLiteral("&Close this menu"), Window, nullptr);
-    mnuExit = AddItem(PopupMenu1, "mnuExit", QStringLiteral("E&xit"), Exit, &F::mnuExitClick);
 }
 
 QAction* TfrmVrelWebCamMain::AddItem(QMenu* menu, const char* name, const QString& caption, int image,

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/TCommandLine.h"
-#include "app/TMainFormServices.h"
+#include "camera/TMainFormServices.h"
 #include "platform/TSingleInstance.h"
 
 #include <QList>
@@ -20,7 +20,7 @@ class TfrmImage;
 
 // The hidden main form: never shown, it owns the open camera windows, the list of open
 // modal dialogs and the tray icon with its menu, and it handles what second copies ask.
-// One exists per process while the program runs; it registers itself as MainForm().
+// One exists per process while the program runs; it hands itself to the windows it opens.
 //
 // The tray icon shows from construction on. A left click raises the camera windows (or the
 // newest dialog), a right click opens PopupMenu1, a double click runs its default item
@@ -43,7 +43,7 @@ public:
     void CancelOpenDialogs() override;
     void RegisterDialog(QWidget* dialog) override;
     void UnregisterDialog(QWidget* dialog) override;
-    void OpenCameraWindow(TWebCamera* camera) override;
+    void OpenCameraWindow(std::unique_ptr<TWebCamera> camera) override;
     void RemoveCameraWindow(QWidget* window) override;
     // The generated items of "&Web Camera Catalog" and "&My Favorites", read anew from the store.
     void BuildCatalogMenu();

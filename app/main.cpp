@@ -17,11 +17,6 @@
 
 namespace {
 
-void traceStep(const QString& detail)
-{
-    TTrace::write("step", detail);
-}
-
 // What runs in every copy before anything else: the options (which also bring the autostart
 // entry in line) and the message texts. A store that cannot be used is said once; the
 // program goes on with the defaults.
@@ -36,9 +31,9 @@ void InitialiseModules()
     } catch (const ERegistryError& error) {
         std::fprintf(stderr, "vrel-web-camera: %s (%s)\n", error.what(), qPrintable(error.detail()));
     }
-    traceStep(QStringLiteral("load-options"));
+    TTrace::step(QStringLiteral("load-options"));
     LoadMessages();
-    traceStep(QStringLiteral("load-messages"));
+    TTrace::step(QStringLiteral("load-messages"));
 }
 
 int RunSecondCopy(int argc, char* argv[], const TSingleInstance& instance, const TCommandLine& commandLine)
@@ -46,12 +41,12 @@ int RunSecondCopy(int argc, char* argv[], const TSingleInstance& instance, const
     // Core only: a second copy never opens a window or a tray icon.
     QCoreApplication app(argc, argv);
     const TInstanceMessage message = commandLine.SecondCopyMessage();
-    traceStep(QStringLiteral("notify %1").arg(InstanceMessageName(message)));
+    TTrace::step(QStringLiteral("notify %1").arg(InstanceMessageName(message)));
     const TNotifyResult result = NotifyRunningInstance(instance, message);
-    traceStep(QStringLiteral("notify-done %1 %2")
-                  .arg(InstanceMessageName(message), result == TNotifyResult::Delivered
-                                                         ? QStringLiteral("delivered")
-                                                         : QStringLiteral("no-running-copy")));
+    TTrace::step(QStringLiteral("notify-done %1 %2")
+                     .arg(InstanceMessageName(message), result == TNotifyResult::Delivered
+                                                            ? QStringLiteral("delivered")
+                                                            : QStringLiteral("no-running-copy")));
     return 0;
 }
 
@@ -60,7 +55,7 @@ int RunFirstCopy(int argc, char* argv[], const TSingleInstance& instance, const 
     const QString platform = ChooseQtPlatform(QProcessEnvironment::systemEnvironment());
     if (!platform.isEmpty()) {
         qputenv("QT_QPA_PLATFORM", platform.toLatin1());
-        traceStep(QStringLiteral("platform %1").arg(platform));
+        TTrace::step(QStringLiteral("platform %1").arg(platform));
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vrel Web Camera"));
@@ -92,14 +87,14 @@ int RunFirstCopy(int argc, char* argv[], const TSingleInstance& instance, const 
     form.FormCreate();
 
     if (commandLine.RunsEventLoop() && !form.IsClosed()) {
-        QTimer::singleShot(0, &form, [] { traceStep(QStringLiteral("event-loop")); });
+        QTimer::singleShot(0, &form, [] { TTrace::step(QStringLiteral("event-loop")); });
         QApplication::exec();
     }
     if (commandLine.Switch() == TStartSwitch::Quit && !form.IsClosed()) {
-        traceStep(QStringLiteral("quit-request"));
+        TTrace::step(QStringLiteral("quit-request"));
         form.WMQuitRequest();
     }
-    traceStep(QStringLiteral("exit"));
+    TTrace::step(QStringLiteral("exit"));
     return 0;
 }
 
@@ -113,10 +108,10 @@ int main(int argc, char* argv[])
     TSingleInstance instance;
     const bool firstCopy = instance.Acquire();
     if (firstCopy && !instance.LockError().isEmpty())
-        traceStep(QStringLiteral("single-instance first-copy without lock: %1").arg(instance.LockError()));
+        TTrace::step(QStringLiteral("single-instance first-copy without lock: %1").arg(instance.LockError()));
     else
-        traceStep(firstCopy ? QStringLiteral("single-instance first-copy")
-                            : QStringLiteral("single-instance second-copy"));
+        TTrace::step(firstCopy ? QStringLiteral("single-instance first-copy")
+                               : QStringLiteral("single-instance second-copy"));
     return firstCopy ? RunFirstCopy(argc, argv, instance, commandLine)
                      : RunSecondCopy(argc, argv, instance, commandLine);
 }

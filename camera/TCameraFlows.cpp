@@ -1,16 +1,16 @@
 #include "camera/TCameraFlows.h"
 
-#include "app/TMainFormServices.h"
-#include "camera/TSpinEdit.h"
+#include "camera/TMainFormServices.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
+#include "catalog/TRegistryMenuTree.h"
 #include "catalog/TRegistryMenus.h"
 #include "options/fOptionsNew.h"
+#include "widgets/BarMenus.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QIcon>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
 
@@ -19,17 +19,6 @@
 
 namespace TCameraFlows {
 namespace {
-
-// Reads a dialog that ended with OK into the record, in the order the add flow sets them.
-void readDialog(const TfrmCameraSettings& dialog, TWebCamera& camera)
-{
-    camera.SetUpdateInterval(dialog.edtPeriod->value());
-    camera.SetDescription(dialog.edtDescr->text());
-    camera.SetURL(dialog.edtURL->text());
-    camera.SetRunOnStartup(dialog.chkStartup->isChecked());
-    camera.SetAlwaysOnTop(dialog.chkTop->isChecked());
-    camera.Scale = dialog.Scale();
-}
 
 // Stores the camera as a favourite when the dialog asks for it, then opens its window.
 void openFromDialog(TMainFormServices& mainForm, const TfrmCameraSettings& dialog,
@@ -41,7 +30,7 @@ void openFromDialog(TMainFormServices& mainForm, const TfrmCameraSettings& dialo
         if (OptionsForm)
             OptionsForm->FillFavorites();
     }
-    mainForm.OpenCameraWindow(camera.release());
+    mainForm.OpenCameraWindow(std::move(camera));
 }
 
 // The sub-menu item whose menu holds the action; null when the action is in no sub-menu.
@@ -54,15 +43,9 @@ QAction* parentItem(const QAction* action)
     return nullptr;
 }
 
-int imageIndex(const QAction* action)
-{
-    const QVariant v = action->property(ImageIndexProperty);
-    return v.isValid() ? v.toInt() : NoImage;
-}
-
 void clearImage(QAction* action)
 {
-    action->setProperty(ImageIndexProperty, NoImage);
+    TBcBarPopupMenu::SetImageIndex(action, TRegistryMenuTree::NoImage);
     action->setIcon(QIcon());
 }
 
@@ -73,8 +56,9 @@ void removeMarkers(QAction* item, const QAction* catalogRoot)
     for (QAction* folder = parentItem(item); folder && folder != catalogRoot; folder = parentItem(folder)) {
         const QMenu* menu = folder->menu();
         const bool stillMarked =
-            menu && std::any_of(menu->actions().cbegin(), menu->actions().cend(),
-                                [](const QAction* a) { return imageIndex(a) == NewCameraImage; });
+            menu && std::any_of(menu->actions().cbegin(), menu->actions().cend(), [](const QAction* a) {
+                return TBcBarPopupMenu::ImageIndex(a) == TRegistryMenuTree::NewMarkerImage;
+            });
         if (stillMarked)
             break;
         clearImage(folder);
@@ -86,14 +70,14 @@ void removeMarkers(QAction* item, const QAction* catalogRoot)
 void actAddCameraExecute(TMainFormServices& mainForm, QWidget* owner)
 {
     QPointer<TfrmCameraSettings> dialog = new TfrmCameraSettings(owner);
-    dialog->EditMode = false;
+    auto camera = std::make_unique<TWebCamera>();
+    dialog->LoadFrom(*camera, TfrmCameraSettings::TFlow::Add);
     QWidget* const registered = dialog;
     mainForm.RegisterDialog(registered);
     const int result = dialog->exec();
     // The owner may have gone during the modal loop, and the dialog with it.
     if (dialog && result == TfrmCameraSettings::mrOk) {
-        auto camera = std::make_unique<TWebCamera>();
-        readDialog(*dialog, *camera);
+        dialog->StoreInto(*camera);
         openFromDialog(mainForm, *dialog, std::move(camera));
     }
     mainForm.UnregisterDialog(registered);
@@ -104,7 +88,6 @@ void CatalogClick(TMainFormServices& mainForm, QWidget* owner, QAction* item, co
                   const QString& keyPath)
 {
     QPointer<TfrmCameraSettings> dialog = new TfrmCameraSettings(owner);
-    dialog->EditMode = false;
     QWidget* const registered = dialog;
     mainForm.CancelOpenDialogs();
     mainForm.RegisterDialog(registered);
@@ -119,22 +102,10 @@ void CatalogClick(TMainFormServices& mainForm, QWidget* owner, QAction* item, co
         removeMarkers(item, catalogRoot);
     }
 
-    dialog->edtPeriod->setValue(camera->UpdateInterval);
-    dialog->edtDescr->setText(camera->Description);
-    dialog->edtURL->setText(camera->URL);
-    dialog->chkAdd->setChecked(false);
-    dialog->chkTop->setChecked(camera->AlwaysOnTop);
-    dialog->chkStartup->setChecked(camera->RunOnStartup);
-    dialog->SetScale(camera->Scale);
-
+    dialog->LoadFrom(*camera, TfrmCameraSettings::TFlow::Catalog);
     const int result = dialog->exec();
     if (dialog && result == TfrmCameraSettings::mrOk) {
-        camera->SetUpdateInterval(dialog->edtPeriod->value());
-        camera->SetDescription(dialog->edtDescr->text());
-        camera->SetURL(dialog->edtURL->text());
-        camera->SetAlwaysOnTop(dialog->chkTop->isChecked());
-        camera->SetRunOnStartup(dialog->chkStartup->isChecked());
-        camera->Scale = dialog->Scale();
+        dialog->StoreInto(*camera);
         openFromDialog(mainForm, *dialog, std::move(camera));
     }
     mainForm.UnregisterDialog(registered);
@@ -146,7 +117,7 @@ void MyFavoritesClick(TMainFormServices& mainForm, const QAction* item)
     auto camera = std::make_unique<TWebCamera>();
     camera->SetDescription(TRegistryMenus::ItemCaption(item));
     camera->LoadFromReg();
-    mainForm.OpenCameraWindow(camera.release());
+    mainForm.OpenCameraWindow(std::move(camera));
 }
 
 } // namespace TCameraFlows

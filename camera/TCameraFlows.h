@@ -9,12 +9,6 @@ class TMainFormServices;
 // returns once the camera window is open (or nothing was opened).
 namespace TCameraFlows {
 
-// The marker image of a catalog item: index 10 marks a camera never opened (and the folders
-// that hold one); -1 is no image. Menu builders store it in this property of the QAction.
-inline constexpr char ImageIndexProperty[] = "ImageIndex";
-constexpr int NewCameraImage = 10;
-constexpr int NoImage = -1;
-
 // "Add new camera...": asks for a new camera in the settings dialog (owned by owner) and opens
 // it; with "Add Web camera to Favorites" ticked it is stored and the favourites menu rebuilt.
 void actAddCameraExecute(TMainFormServices& mainForm, QWidget* owner);

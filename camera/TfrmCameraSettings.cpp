@@ -1,6 +1,7 @@
 #include "camera/TfrmCameraSettings.h"
 
 #include "camera/TSpinEdit.h"
+#include "camera/TWebCamera.h"
 #include "lang/Lang.h"
 #include "platform/TUserPrompt.h"
 
@@ -213,6 +214,34 @@ void TfrmCameraSettings::SetScale(int scale)
 int TfrmCameraSettings::Scale() const
 {
     return ScaleForIndex(cbxScale->currentIndex());
+}
+
+void TfrmCameraSettings::LoadFrom(const TWebCamera& camera, TFlow flow)
+{
+    m_flow = flow;
+    EditMode = flow == TFlow::Edit || flow == TFlow::Favorite;
+    if (flow == TFlow::Add)
+        return;
+    edtURL->setText(camera.URL);
+    edtDescr->setText(camera.Description);
+    edtPeriod->setValue(camera.UpdateInterval);
+    chkStartup->setChecked(camera.RunOnStartup);
+    chkTop->setChecked(camera.AlwaysOnTop);
+    if (flow != TFlow::Favorite)
+        SetScale(camera.Scale);
+    // Setting it runs chkAddClick, so the start-up box's enabled state follows.
+    chkAdd->setChecked(flow != TFlow::Catalog && camera.isFavorite());
+}
+
+void TfrmCameraSettings::StoreInto(TWebCamera& camera) const
+{
+    camera.SetUpdateInterval(edtPeriod->value());
+    camera.SetDescription(edtDescr->text());
+    camera.SetURL(edtURL->text());
+    camera.SetRunOnStartup(chkStartup->isChecked());
+    camera.SetAlwaysOnTop(chkTop->isChecked());
+    if (m_flow != TFlow::Favorite)
+        camera.Scale = Scale();
 }
 
 void TfrmCameraSettings::FormCreate()

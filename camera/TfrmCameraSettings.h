@@ -9,10 +9,11 @@ class QLineEdit;
 class QPushButton;
 class TLanguage;
 class TSpinEdit;
+class TWebCamera;
 
 // "Web Camera Settings": the one dialog in which a camera's settings are entered or changed.
-// Openers create it, set EditMode, fill the controls, run exec() and read the controls back
-// when it returned mrOk. The URL and description texts are trimmed whenever the dialog closes.
+// Openers create it, fill it with LoadFrom, run exec() and, when it returned mrOk, read it back
+// with StoreInto. The URL and description texts are trimmed whenever the dialog closes.
 class TfrmCameraSettings : public QDialog
 {
     Q_OBJECT
@@ -24,8 +25,32 @@ public:
 
     explicit TfrmCameraSettings(QWidget* owner = nullptr);
 
+    // Who opened the dialog. The flows differ only here:
+    //  Add       a camera about to be opened: the controls keep their defaults (both ticks and
+    //            "Add Web camera to Favorites" on, original size); an interval of 0 shows as 1.
+    //  Catalog   a catalog camera about to be opened: the record's values with "Add Web camera
+    //            to Favorites" off; an interval of 0 shows as 1.
+    //  Edit      the camera of an open window: the record's values, "Add Web camera to
+    //            Favorites" ticked when it is a favourite; an interval of 0 stays 0.
+    //  Favorite  a favourite edited from the options window: as Edit, but the scale is neither
+    //            shown nor read back, so the favourite keeps its stored scale.
+    enum class TFlow
+    {
+        Add,
+        Catalog,
+        Edit,
+        Favorite
+    };
+
+    // Sets EditMode and fills the controls from the record, as the flow asks.
+    void LoadFrom(const TWebCamera& camera, TFlow flow);
+    // Copies the controls into the record after OK: URL, description, interval, the start-up and
+    // on-top flags and, except in the Favorite flow, the scale. Whether the record is stored
+    // is the caller's choice (chkAdd); a rename's old key is the caller's too.
+    void StoreInto(TWebCamera& camera) const;
+
     // false: preparing a camera about to be opened (an interval of 0 is raised to 1 when the
-    // dialog shows); true: editing an existing camera (0 stays 0).
+    // dialog shows); true: editing an existing camera (0 stays 0). Set by LoadFrom.
     bool EditMode = false;
 
     // Record Scale to the drop-down's item: 25 -> 0, 50 -> 1, anything else -> 2 ("Original Size").
@@ -69,4 +94,6 @@ private:
     QLabel* addLabel(const QString& name, const QString& text, const QRect& geometry);
     QLabel* addGroupCaption(const QString& name, const QString& text, int top);
     void addBevel(const QString& name, int top);
+
+    TFlow m_flow = TFlow::Add;
 };

@@ -24,6 +24,8 @@ struct TRegistryMenuNode
 class TRegistryMenuTree
 {
 public:
+    // The image of an item never opened (and of the folders that hold one) in the tray menu's
+    // image list (TMenuImages::NewMarker), and no image. Items carry it as their ImageIndex.
     static constexpr int NewMarkerImage = 10;
     static constexpr int NoImage = -1;
 

@@ -1,7 +1,7 @@
 #include "dialogs/fTipsForm.h"
 
-#include "app/TMainFormServices.h"
 #include "app/TMenuImages.h"
+#include "camera/TMainFormServices.h"
 #include "dialogs/TTipList.h"
 #include "lang/Lang.h"
 #include "lang/TPanel.h"

@@ -1,13 +1,14 @@
 #include "dialogs/fmAbout.h"
 
-#include "app/TMainFormServices.h"
 #include "app/TMenuImages.h"
+#include "camera/TMainFormServices.h"
 #include "dialogs/CursorRegistry.h"
 #include "dialogs/TProgramResources.h"
 #include "dialogs/TVersionInfo.h"
 #include "dialogs/URLLabel.h"
 #include "lang/Lang.h"
 #include "lang/TWidgetProperties.h"
+#include "platform/ForceForegroundWindow.h"
 #include "platform/TMakerSite.h"
 
 #include <QFileInfo>

@@ -3,6 +3,7 @@
 #include "lang/TProfileFile.h"
 #include "lang/TPropertyRegistry.h"
 #include "options/fOptionsNew.h"
+#include "platform/AsciiUpper.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -23,23 +24,9 @@ bool isBlankOrControl(QChar c)
     return c.unicode() <= 0x20;
 }
 
-QChar asciiUpper(QChar c)
-{
-    return c >= QLatin1Char('a') && c <= QLatin1Char('z') ? QChar(c.unicode() - 'a' + 'A') : c;
-}
-
-// Upper-cases ASCII letters only, so that no other script turns into a known code.
-QString asciiUpper(const QString& text)
-{
-    QString result = text;
-    for (QChar& c : result)
-        c = asciiUpper(c);
-    return result;
-}
-
 bool sameNameAscii(const QString& a, const QString& b)
 {
-    return a.size() == b.size() && asciiUpper(a) == asciiUpper(b);
+    return a.size() == b.size() && AsciiUpper(a) == AsciiUpper(b);
 }
 
 QString& programFilePathOverride()
@@ -74,7 +61,7 @@ QStringList splitList(QString value, const QString& separator)
 // The value of an ASCII digit or hexadecimal letter; -1 for anything else.
 int digitValue(QChar c)
 {
-    const char16_t u = asciiUpper(c).unicode();
+    const char16_t u = AsciiUpper(c).unicode();
     if (u >= '0' && u <= '9')
         return u - '0';
     if (u >= 'A' && u <= 'F')
@@ -258,7 +245,7 @@ QString TLanguage::ReadMessage(const QString& key) const
 
 const QVector<TLanguageRow>& LanguageTable()
 {
-    static const QVector<TLanguageRow> table{{QStringLiteral("EN"), QStringLiteral("Engish")},
+    static const QVector<TLanguageRow> table{{TProgramOptions::DefaultLanguage(), QStringLiteral("Engish")},
                                              {QStringLiteral("DE"), QStringLiteral("Deutsch")},
                                              {QStringLiteral("RU"), QStringLiteral("Русский")}};
     return table;
@@ -266,7 +253,7 @@ const QVector<TLanguageRow>& LanguageTable()
 
 QString DefaultLanguageCode()
 {
-    return QStringLiteral("EN");
+    return TProgramOptions::DefaultLanguage();
 }
 
 QString GetLanguageCode(const QString& languageOption)
@@ -285,7 +272,7 @@ QString GetLanguageCode()
 
 QString GetLanguageName(const QString& code)
 {
-    const QString wanted = asciiUpper(code);
+    const QString wanted = AsciiUpper(code);
     for (const TLanguageRow& row : LanguageTable()) {
         if (row.Code == wanted)
             return row.Name;

@@ -12,6 +12,9 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTableWidget>
 
 namespace {
 
@@ -57,6 +60,30 @@ void setHeight(QWidget* w, int height)
         w->resize(w->width(), height);
 }
 
+// The tab widget that shows w as one of its pages (its stack is w's parent), or null.
+QTabWidget* tabWidgetOf(const QWidget* w)
+{
+    auto* stack = qobject_cast<QStackedWidget*>(w->parentWidget());
+    auto* tabs = stack ? qobject_cast<QTabWidget*>(stack->parentWidget()) : nullptr;
+    return tabs && tabs->indexOf(const_cast<QWidget*>(w)) >= 0 ? tabs : nullptr;
+}
+
+// A page of a tab widget has no title bar: its caption is its tab's text.
+QString widgetCaption(const QWidget* w)
+{
+    if (QTabWidget* tabs = tabWidgetOf(w))
+        return tabs->tabText(tabs->indexOf(const_cast<QWidget*>(w)));
+    return w->windowTitle();
+}
+
+void setWidgetCaption(QWidget* w, const QString& caption)
+{
+    if (QTabWidget* tabs = tabWidgetOf(w))
+        tabs->setTabText(tabs->indexOf(w), caption);
+    else
+        w->setWindowTitle(caption);
+}
+
 void registerAll()
 {
     // A dialog a window opens is a window of its own with its own components; its menus
@@ -67,8 +94,10 @@ void registerAll()
     });
 
     using R = QString;
-    TPropertyRegistry::Register("QWidget", R("Caption"),
-                                text(&QWidget::windowTitle, &QWidget::setWindowTitle));
+    TPropertyAccess caption;
+    caption.ReadText = [](QObject* o) { return widgetCaption(static_cast<QWidget*>(o)); };
+    caption.WriteText = [](QObject* o, const QString& v) { setWidgetCaption(static_cast<QWidget*>(o), v); };
+    TPropertyRegistry::Register("QWidget", R("Caption"), caption);
     TPropertyRegistry::Register("QWidget", R("Hint"), text(&QWidget::toolTip, &QWidget::setToolTip));
     TPropertyRegistry::Register("QWidget", R("Left"), integer([](QWidget* w, int v) { w->move(v, w->y()); }));
     TPropertyRegistry::Register("QWidget", R("Top"), integer([](QWidget* w, int v) { w->move(w->x(), v); }));
@@ -108,6 +137,16 @@ void registerAll()
                                 list<QListWidget>([](QListWidget* l, const QStringList& v) {
                                     l->clear();
                                     l->addItems(v);
+                                }));
+    // A report list's column headings, left to right.
+    TPropertyRegistry::Register("QTableWidget", R("Columns"),
+                                list<QTableWidget>([](QTableWidget* t, const QStringList& v) {
+                                    for (int i = 0; i < v.size() && i < t->columnCount(); ++i) {
+                                        if (QTableWidgetItem* item = t->horizontalHeaderItem(i))
+                                            item->setText(v.at(i));
+                                        else
+                                            t->setHorizontalHeaderItem(i, new QTableWidgetItem(v.at(i)));
+                                    }
                                 }));
     TPropertyRegistry::Register("QPlainTextEdit", R("Lines"),
                                 list<QPlainTextEdit>([](QPlainTextEdit* e, const QStringList& v) {

@@ -267,7 +267,7 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
     const int interval = m_snapshot.ProgressIntervalMs;
     qint32 total = 0;
     qint32 reported = 0;
-    char buffer[ChunkSize];
+    char buffer[THttpClient::ChunkSize];
     QElapsedTimer sinceReport;
     sinceReport.start();
     int unreported = 0;
@@ -289,7 +289,7 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
                 continue;
         }
         qint32 count = 0;
-        if (!client.read(buffer, ChunkSize, count) || count <= 0)
+        if (!client.read(buffer, THttpClient::ChunkSize, count) || count <= 0)
             break;
         if (count > std::numeric_limits<qint32>::max() - total)
             return false;

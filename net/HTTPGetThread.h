@@ -81,9 +81,6 @@ public:
     // Workers that exist now, in any process thread (they release themselves when done).
     static int liveCount();
 
-    // The largest piece read from the server at once; one progress report follows each piece.
-    static constexpr qint32 ChunkSize = 1025;
-
 Q_SIGNALS:
     void handOver(); // worker thread: Pending is ready
     void ended();    // worker thread, its last signal: the object may go

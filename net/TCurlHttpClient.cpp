@@ -110,7 +110,7 @@ bool TCurlHttpClient::openRequest(const QByteArray& verb, const QByteArray& path
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION,
                      version == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
-    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, ChunkSize);
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, long{ChunkSize});
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_connectTimeoutMs));
     if (!m_agent.isEmpty())
         curl_easy_setopt(easy, CURLOPT_USERAGENT, m_agent.constData());

@@ -46,9 +46,6 @@ public:
     bool waitForBody(int ms) override;
     void close() override;
 
-    // Size of libcurl's receive buffer and so of the largest piece handed over at once.
-    static constexpr long ChunkSize = 1025;
-
 private:
     using Clock = std::chrono::steady_clock;
 

@@ -35,6 +35,9 @@ public:
     // Up to size body bytes into buffer. False on error (also on a stop or a stalled server);
     // true with count 0 at the end of the body.
     virtual bool read(char* buffer, qint32 size, qint32& count) = 0;
+    // The largest piece read from the server at once (libcurl's receive buffer); one progress
+    // report follows each piece.
+    static constexpr qint32 ChunkSize = 1025;
     // Waits at most ms milliseconds until read() has bytes to hand out or the body has ended (or
     // failed); false when the time ran out first. A client that cannot tell answers true at once,
     // and its read() then waits as before.

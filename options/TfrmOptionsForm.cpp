@@ -1,14 +1,16 @@
 #include "options/TfrmOptionsForm.h"
 
-#include "app/TMainFormServices.h"
 #include "camera/RegistryLayout.h"
+#include "camera/TMainFormServices.h"
 #include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
 #include "lang/ApplyLanguage.h"
 #include "lang/Lang.h"
+#include "lang/TWidgetProperties.h"
 #include "options/ERegistryError.h"
 #include "options/THelpViewer.h"
+#include "platform/ForceForegroundWindow.h"
 #include "platform/TMakerSite.h"
 #include "platform/TRegistry.h"
 #include "platform/TShell.h"
@@ -23,13 +25,17 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <QWhatsThis>
+#include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -59,22 +65,28 @@ public:
 };
 
 // The main form's "Add new camera..." action; null without a main form.
-QAction* mainFormAddCamera()
+QAction* mainFormAddCamera(TMainFormServices* mainForm)
 {
-    auto* form = dynamic_cast<QObject*>(MainForm());
+    auto* form = dynamic_cast<QObject*>(mainForm);
     return form ? form->findChild<QAction*>(QStringLiteral("actAddCamera")) : nullptr;
 }
 
 } // namespace
 
-TfrmOptionsForm::TfrmOptionsForm(QWidget* owner) : TOptionsDlgForm(owner)
+TfrmOptionsForm::TfrmOptionsForm(TMainFormServices* mainForm, QWidget* owner)
+    : TOptionsDlgForm(owner), m_mainForm(mainForm)
 {
     setObjectName(QStringLiteral("frmOptionsForm"));
     setWindowTitle(QStringLiteral("Options"));
     // A window of its own in front of other programs, with a help button in its caption bar.
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint |
-                   Qt::WindowStaysOnTopHint);
+    // Qt::Window rather than Qt::Dialog: on X11 a dialog is always marked transient for some
+    // window (the client leader when it has no parent), and task bars leave transient windows
+    // out; this window keeps its own task-bar button although the hidden main form owns it.
+    // CustomizeWindowHint: only the buttons named here, no minimise or maximise as a normal
+    // window would get.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint |
+                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::WindowContextHelpButtonHint | Qt::WindowStaysOnTopHint);
     setFixedSize(ClientWidth, ClientHeight);
     PlaceControls();
     // Enter does not confirm the options; only a click on OK does.
@@ -131,7 +143,7 @@ TfrmOptionsForm::TfrmOptionsForm(QWidget* owner) : TOptionsDlgForm(owner)
     mnuFavorites->setObjectName(QStringLiteral("mnuFavorites"));
     mnuAdd = mnuFavorites->addAction(QStringLiteral("Add new camera..."));
     mnuAdd->setObjectName(QStringLiteral("mnuAdd"));
-    if (QAction* action = mainFormAddCamera()) {
+    if (QAction* action = mainFormAddCamera(m_mainForm)) {
         mnuAdd->setText(action->text());
         connect(mnuAdd, &QAction::triggered, action, &QAction::trigger);
     }
@@ -149,6 +161,25 @@ TfrmOptionsForm::TfrmOptionsForm(QWidget* owner) : TOptionsDlgForm(owner)
     mnuDelete->setEnabled(false);
     // The Del key works on the list as the menu's shortcut.
     lstFavorites->addAction(mnuDelete);
+
+    lngLanguage = new TLanguage(this);
+    lngLanguage->setObjectName(QStringLiteral("lngLanguage"));
+    // The blank lines part the window's own buttons and its two pages.
+    lngLanguage->SetProperties(
+        {QStringLiteral("frmOptionsForm.btnOK.Caption"), QStringLiteral("frmOptionsForm.btnCancel.Caption"),
+         QString(), QStringLiteral("frmOptionsForm.pgGeneral.Caption"),
+         QStringLiteral("frmOptionsForm.lblGeneral.Caption"),
+         QStringLiteral("frmOptionsForm.lblStartup.Caption"),
+         QStringLiteral("frmOptionsForm.cbxStartup.Caption"),
+         QStringLiteral("frmOptionsForm.cbxCheckForUpdates.Caption"),
+         QStringLiteral("frmOptionsForm.lblLanguageSettings.Caption"),
+         QStringLiteral("frmOptionsForm.lblLanguages.Caption"),
+         QStringLiteral("frmOptionsForm.btnGetLatestVersion.Caption"), QString(),
+         QStringLiteral("frmOptionsForm.TabSheet1.Caption"), QStringLiteral("frmOptionsForm.Label1.Caption"),
+         QStringLiteral("frmOptionsForm.lstFavorites.Columns"),
+         QStringLiteral("frmOptionsForm.mnuOpenCamera.Caption"),
+         QStringLiteral("frmOptionsForm.mnuSettings.Caption"),
+         QStringLiteral("frmOptionsForm.mnuDelete.Caption")});
 
     connect(mnuFavorites, &QMenu::aboutToShow, this, &TfrmOptionsForm::mnuFavoritesPopup);
     connect(lstFavorites, &QWidget::customContextMenuRequested, this,
@@ -202,15 +233,25 @@ QLabel* TfrmOptionsForm::addHeading(QWidget* page, const char* name, const QStri
     QFont bold = label->font();
     bold.setBold(true);
     label->setFont(bold);
+    label->setProperty(AutoSizeProperty, true);
     label->adjustSize();
     label->move(8, top);
     auto* rule = new QFrame(page);
     rule->setObjectName(QLatin1String(name) + QStringLiteral("Rule"));
     rule->setFrameShape(QFrame::HLine);
     rule->setFrameShadow(QFrame::Sunken);
-    const int left = label->geometry().right() + 2;
-    rule->setGeometry(left, top + label->height() / 2, PageWidth - left - 8, 2);
+    placeHeadingRule(label);
     return label;
+}
+
+void TfrmOptionsForm::placeHeadingRule(QLabel* heading)
+{
+    auto* rule = heading->parentWidget()->findChild<QFrame*>(heading->objectName() + QStringLiteral("Rule"),
+                                                             Qt::FindDirectChildrenOnly);
+    if (!rule)
+        return;
+    const int left = heading->geometry().right() + 2;
+    rule->setGeometry(left, heading->y() + heading->height() / 2, std::max(0, PageWidth - left - 8), 2);
 }
 
 void TfrmOptionsForm::FormCreate()
@@ -220,16 +261,25 @@ void TfrmOptionsForm::FormCreate()
         cbxLanguages->addItem(row.Name);
     ApplyLanguage(this);
     LanguageUpdated();
-    HelpFile = TProgramOptions::ExecutableFolder() + QStringLiteral("Options.") + GetLanguageCode();
+    HelpFile = HelpFileName(GetLanguageCode());
     FillFavorites();
     if (lstFavorites->rowCount() > 0)
         SelectFavorite(0);
 }
 
-void TfrmOptionsForm::LanguageUpdated()
+void TfrmOptionsForm::LanguageUpdated(QObject* Sender)
 {
+    Q_UNUSED(Sender);
     setWindowTitle(MessageText(QStringLiteral("vchOptions")) + QLatin1Char(' ') +
                    QApplication::applicationName());
+    for (int i = 0; i < ListBox1->count() && i < PageControl1->count(); ++i) {
+        QString shown;
+        QString bitmap;
+        SplitPageCaption(PageControl1->tabText(i), &shown, &bitmap);
+        ListBox1->item(i)->setText(shown);
+    }
+    placeHeadingRule(lblStartup);
+    placeHeadingRule(lblLanguageSettings);
 }
 
 void TfrmOptionsForm::FormShow()
@@ -271,6 +321,8 @@ void TfrmOptionsForm::FillFavorites()
         lstFavorites->setItem(i, 0, new TFavoriteItem(names.at(i)));
     lstFavorites->setSortingEnabled(true);
     lstFavorites->sortItems(0, Qt::AscendingOrder);
+    // The order is fixed; an arrow in the heading would promise another one on a click.
+    lstFavorites->horizontalHeader()->setSortIndicatorShown(false);
     lstFavorites->setUpdatesEnabled(true);
 }
 
@@ -313,12 +365,12 @@ void TfrmOptionsForm::lstFavoritesDblClick()
 
 void TfrmOptionsForm::mnuOpenCameraClick()
 {
-    if (SelectedFavorite() < 0 || !MainForm())
+    if (SelectedFavorite() < 0 || !m_mainForm)
         return;
     auto camera = std::make_unique<TWebCamera>();
     camera->SetDescription(selectedDescription());
     camera->LoadFromReg();
-    MainForm()->OpenCameraWindow(camera.release());
+    m_mainForm->OpenCameraWindow(std::move(camera));
 }
 
 void TfrmOptionsForm::mnuSettingsClick()
@@ -331,24 +383,14 @@ void TfrmOptionsForm::mnuSettingsClick()
     camera.LoadFromReg();
 
     QPointer<TfrmCameraSettings> dialog = new TfrmCameraSettings(this);
-    dialog->EditMode = true;
-    dialog->edtURL->setText(camera.URL);
-    dialog->edtDescr->setText(camera.Description);
-    dialog->chkStartup->setChecked(camera.RunOnStartup);
-    dialog->chkTop->setChecked(camera.AlwaysOnTop);
-    dialog->chkAdd->setChecked(camera.isFavorite());
-    dialog->edtPeriod->setValue(camera.UpdateInterval);
+    dialog->LoadFrom(camera, TfrmCameraSettings::TFlow::Favorite);
     const int result = dialog->exec();
     if (dialog && result == TfrmCameraSettings::mrOk) {
         // The dialog refuses a description that is blank once trimmed, so a rename never
         // deletes the old key without a new one to take its place.
         if (TfrmCameraSettings::Trimmed(camera.Description) != dialog->edtDescr->text())
             camera.ClearReg();
-        camera.SetURL(dialog->edtURL->text());
-        camera.SetDescription(dialog->edtDescr->text());
-        camera.SetUpdateInterval(dialog->edtPeriod->value());
-        camera.SetRunOnStartup(dialog->chkStartup->isChecked());
-        camera.SetAlwaysOnTop(dialog->chkTop->isChecked());
+        dialog->StoreInto(camera);
         bool stored = true;
         if (dialog->chkAdd->isChecked())
             stored = camera.SaveToReg();
@@ -374,8 +416,8 @@ void TfrmOptionsForm::mnuDeleteClick()
 
 void TfrmOptionsForm::favoritesChanged(int remembered)
 {
-    if (MainForm())
-        MainForm()->BuildFavoritesMenu();
+    if (m_mainForm)
+        m_mainForm->BuildFavoritesMenu();
     FillFavorites();
     const int count = lstFavorites->rowCount();
     SelectFavorite(count == 0 ? -1 : std::min(remembered, count - 1));
@@ -391,6 +433,15 @@ void TfrmOptionsForm::ShowHelp()
     THelpViewer viewer(this);
     viewer.ShowTopic(HelpFile, HelpContextOf(focusWidget()));
     viewer.exec();
+}
+
+void TfrmOptionsForm::showEvent(QShowEvent* event)
+{
+    // Owned by the main form, yet a top-level window of the desktop: no transient parent, which
+    // would make a window manager or compositor treat it as the main form's child.
+    if (QWindow* handle = windowHandle())
+        handle->setTransientParent(nullptr);
+    TOptionsDlgForm::showEvent(event);
 }
 
 void TfrmOptionsForm::keyPressEvent(QKeyEvent* event)

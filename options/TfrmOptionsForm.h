@@ -9,6 +9,8 @@ class QComboBox;
 class QLabel;
 class QMenu;
 class QTableWidget;
+class TLanguage;
+class TMainFormServices;
 
 // The options window: the General page edits the program options (stored only by OK), the
 // Favorites page lists the favourite cameras and opens, edits, deletes and adds them at once.
@@ -18,7 +20,8 @@ class TfrmOptionsForm : public TOptionsDlgForm, public TOptionsFormControls
     Q_OBJECT
 
 public:
-    explicit TfrmOptionsForm(QWidget* owner = nullptr);
+    // mainForm gets the favourites' changes and opens their windows; null: nobody does.
+    explicit TfrmOptionsForm(TMainFormServices* mainForm = nullptr, QWidget* owner = nullptr);
     ~TfrmOptionsForm() override;
 
     static constexpr int GeneralPage = 0;
@@ -47,10 +50,14 @@ public:
     QAction* mnuSettings = nullptr;
     QAction* mnuDelete = nullptr;
 
+    TLanguage* lngLanguage = nullptr;
+
     void FormCreate() override;
     void FormShow() override;
     void btnOkClick();
-    void LanguageUpdated();
+    // After each translation: the caption ("vchOptions" + " " + the application title), the
+    // navigator's names and the section rules, which follow their headings' new widths.
+    Q_INVOKABLE void LanguageUpdated(QObject* Sender = nullptr);
     void lstFavoritesDblClick();
     void mnuFavoritesPopup();
     void mnuOpenCameraClick();
@@ -76,6 +83,7 @@ public:
     void SelectLanguageIndex(int index) override;
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -83,8 +91,11 @@ private:
     QWidget* addTitledPage(const QString& caption, const char* pageName, const char* titleName,
                            const QString& title, QLabel** titleLabel);
     QLabel* addHeading(QWidget* page, const char* name, const QString& text, int top);
+    static void placeHeadingRule(QLabel* heading);
     QString selectedDescription() const;
     // After a change of the favourites: rebuild the tray submenu and the list, then select the
     // remembered row, or the last one when the list got shorter.
     void favoritesChanged(int remembered);
+
+    TMainFormServices* m_mainForm = nullptr;
 };

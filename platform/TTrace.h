@@ -10,4 +10,9 @@
 namespace TTrace {
 bool enabled();
 void write(const char* event, const QString& detail);
+// A "step" line: how far the start-up or shutdown has come.
+inline void step(const QString& detail)
+{
+    write("step", detail);
+}
 } // namespace TTrace

@@ -1,6 +1,6 @@
 #include "viewer/fImage.h"
 
-#include "app/TMainFormServices.h"
+#include "camera/TMainFormServices.h"
 #include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
@@ -56,8 +56,8 @@ const QString SaveFilter = QStringLiteral("All (*.gif;*.jpg;*.bmp)|*.gif;*.jpg;*
 
 } // namespace
 
-TfrmImage::TfrmImage(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+TfrmImage::TfrmImage(TMainFormServices* mainForm, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_mainForm(mainForm)
 {
     setObjectName(QStringLiteral("frmImage"));
     m_place = pos();
@@ -231,9 +231,9 @@ void TfrmImage::connectDownload()
     };
 }
 
-void TfrmImage::BindCamera(TWebCamera* camera)
+void TfrmImage::BindCamera(std::unique_ptr<TWebCamera> camera)
 {
-    m_camera.reset(camera);
+    m_camera = std::move(camera);
     SetDescription(m_camera->Description);
     placeWindow();
 }
@@ -500,7 +500,6 @@ void TfrmImage::SetStatus(const QString& text)
 
 void TfrmImage::SetDescription(const QString& text)
 {
-    m_descriptionText = text;
     lblDescription->setText(text);
     const bool fromCatalog = m_camera && !m_camera->CatalogPath.isEmpty();
     lblDescription->setToolTip(fromCatalog ? m_camera->CatalogPath + QLatin1Char('\\') + text : text);
@@ -591,14 +590,7 @@ void TfrmImage::mnuSettingsClick()
         return;
     QPointer<TfrmImage> self(this);
     QPointer<TfrmCameraSettings> dialog = new TfrmCameraSettings(this);
-    dialog->EditMode = true;
-    dialog->edtURL->setText(m_camera->URL);
-    dialog->edtDescr->setText(m_camera->Description);
-    dialog->chkStartup->setChecked(m_camera->RunOnStartup);
-    dialog->chkTop->setChecked(m_camera->AlwaysOnTop);
-    dialog->SetScale(m_camera->Scale);
-    dialog->chkAdd->setChecked(m_camera->isFavorite());
-    dialog->edtPeriod->setValue(m_camera->UpdateInterval);
+    dialog->LoadFrom(*m_camera, TfrmCameraSettings::TFlow::Edit);
 
     const int result = dialog->exec();
     if (!self || !dialog)
@@ -610,18 +602,13 @@ void TfrmImage::mnuSettingsClick()
     const QString oldURL = m_camera->URL;
     if (TfrmCameraSettings::Trimmed(m_camera->Description) != dialog->edtDescr->text())
         m_camera->ClearReg();
-    m_camera->SetURL(dialog->edtURL->text());
-    m_camera->SetDescription(dialog->edtDescr->text());
-    m_camera->SetUpdateInterval(dialog->edtPeriod->value());
+    dialog->StoreInto(*m_camera);
     setTimerInterval(TFetchRules::TimerIntervalMs(m_camera->UpdateInterval));
-    m_camera->SetRunOnStartup(dialog->chkStartup->isChecked());
-    m_camera->SetAlwaysOnTop(dialog->chkTop->isChecked());
-    m_camera->Scale = dialog->Scale();
     ApplyScale();
     if (dialog->chkAdd->isChecked())
         m_camera->SaveToReg();
-    if (MainForm())
-        MainForm()->BuildFavoritesMenu();
+    if (m_mainForm)
+        m_mainForm->BuildFavoritesMenu();
     SetDescription(m_camera->Description);
     Alwaysontop1Click();
     if (TfrmCameraSettings::Trimmed(oldURL) != TfrmCameraSettings::Trimmed(m_camera->URL))
@@ -668,8 +655,8 @@ void TfrmImage::FormClose()
         m_camera->Top = at.y();
         m_camera->SaveToReg();
     }
-    if (MainForm())
-        MainForm()->RemoveCameraWindow(this);
+    if (m_mainForm)
+        m_mainForm->RemoveCameraWindow(this);
 }
 
 void TfrmImage::contextMenuEvent(QContextMenuEvent* event)

@@ -12,6 +12,7 @@ class QLabel;
 class QMenu;
 class QTimer;
 class THTTPGet;
+class TMainFormServices;
 class TPictureBox;
 class TWebCamera;
 
@@ -29,12 +30,14 @@ class TfrmImage : public QWidget
     Q_OBJECT
 
 public:
-    explicit TfrmImage(QWidget* parent = nullptr);
+    // mainForm rebuilds the favourites menu after an edit and takes the window off its list
+    // when it closes; null: a window on its own.
+    explicit TfrmImage(TMainFormServices* mainForm, QWidget* parent = nullptr);
     ~TfrmImage() override;
 
     // Takes the record over, shows its description and places the window at its Left/Top
     // (0 centres on that axis). Called once, before the window is shown.
-    void BindCamera(TWebCamera* camera);
+    void BindCamera(std::unique_ptr<TWebCamera> camera);
     TWebCamera* Camera() const { return m_camera.get(); }
 
     // Applies the camera's stay-on-top state (and the tick of "Stay on top") without moving,
@@ -131,12 +134,12 @@ private:
     // The size of the area all screens together offer to windows; invalid without a screen.
     static QSize screensRoom();
 
+    TMainFormServices* m_mainForm = nullptr;
     std::unique_ptr<TWebCamera> m_camera;
     // Where the window was put; trusted over what the window system reports until it has settled.
     QPoint m_place;
     QElapsedTimer m_sinceShown;
     QString m_statusText;
-    QString m_descriptionText;
     bool m_timerArmed = false;
     bool m_shown = false;
     bool m_closed = false;

@@ -6,18 +6,15 @@
 #include "widgets/BcDrawModule.h"
 #include "widgets/FadeLine.h"
 #include "widgets/GradientFill.h"
-#include "widgets/TrayMenuSettings.h"
 
 #include <QAction>
 #include <QActionEvent>
 #include <QActionGroup>
 #include <QCoreApplication>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QProxyStyle>
-#include <QScreen>
 #include <QStyleOptionMenuItem>
 
 #include <algorithm>
@@ -41,13 +38,6 @@ constexpr int kRightPad = 16;
 constexpr int kShortcutGap = 12;
 constexpr int kPlainSeparatorProposal = 10;
 const char* const kImageIndexProperty = "ImageIndex";
-
-QObject* RequireOwner(QObject* owner, const char* className)
-{
-    if (!owner)
-        throw ERequireOwner(className);
-    return owner;
-}
 
 QPixmap Tinted(const QPixmap& shape, const QColor& colour)
 {
@@ -140,61 +130,6 @@ public:
         return shared;
     }
 };
-
-ERequireOwner::ERequireOwner(const char* className)
-    : std::runtime_error(std::string("Tried to create ") + className + " with no owner.")
-{
-}
-
-TBcBarPart::TBcBarPart(QObject* owner, const char* className) : QObject(RequireOwner(owner, className)) {}
-
-TBcGradientBar::TBcGradientBar(QObject* owner, const char* className, const QColor& start, const QColor& end,
-                               TGradientStyle style)
-    : TBcBarPart(owner, className), m_gradientStart(start), m_gradientEnd(end), m_gradientStyle(style)
-{
-}
-
-TBcBarPicture::TBcBarPicture(QObject* owner)
-    : TBcBarPicture(owner, "TBcBarPicture", TVertAlignment::vaBottom, THorzAlignment::haCenter)
-{
-    setObjectName(QStringLiteral("BarPicture"));
-}
-
-TBcBarPicture::TBcBarPicture(QObject* owner, const char* className, TVertAlignment vert, THorzAlignment horz)
-    : TBcBarPart(owner, className), m_vertAlignment(vert), m_horzAlignment(horz)
-{
-}
-
-TBcBarBackPicture::TBcBarBackPicture(QObject* owner)
-    : TBcBarPicture(owner, "TBcBarBackPicture", TVertAlignment::vaTop, THorzAlignment::haLeft)
-{
-    setObjectName(QStringLiteral("BarBackPicture"));
-}
-
-TBcBarCaption::TBcBarCaption(QObject* owner)
-    : TBcBarPart(owner, "TBcBarCaption"), m_font(QStringLiteral("Tahoma"), 14, QFont::Bold, true)
-{
-    setObjectName(QStringLiteral("BarCaption"));
-}
-
-TBcBar::TBcBar(QObject* owner)
-    : TBcGradientBar(owner, "TBcBar", QColor(175, 189, 216), QColor(Qt::black), TGradientStyle::gsVertical),
-      m_barPicture(new TBcBarPicture(this)), m_barBackPicture(new TBcBarBackPicture(this)),
-      m_barCaption(new TBcBarCaption(this))
-{
-    setObjectName(QStringLiteral("Bar"));
-    for (TBcBarPart* part :
-         {static_cast<TBcBarPart*>(m_barPicture), static_cast<TBcBarPart*>(m_barBackPicture),
-          static_cast<TBcBarPart*>(m_barCaption)})
-        connect(part, &TBcBarPart::Changed, this, &TBcBarPart::Changed);
-}
-
-TBcSeparators::TBcSeparators(QObject* owner)
-    : TBcGradientBar(owner, "TBcSeparators", QColor(128, 128, 128), QColor(192, 192, 192),
-                     TGradientStyle::gsHorizontal)
-{
-    setObjectName(QStringLiteral("Separators"));
-}
 
 void TBcBarProtected::SetRecalculate(bool value)
 {
@@ -777,42 +712,4 @@ void TBcBarPopupMenu::PaintCaption(QPainter& canvas, const QRect& barRect)
         draw(at + QPoint(depth, -depth), caption->ShadowColor());
     draw(at, caption->FontColor());
     canvas.restore();
-}
-
-void ApplyTrayMenuSettings(TBcBarPopupMenu* menu)
-{
-    TBcBar* bar = menu->Bar();
-    bar->SetGradientStart(QColor(Qt::black));
-    bar->SetGradientEnd(TrayBarGradientEnd());
-    bar->SetWidth(21);
-    bar->BarPicture()->SetTransparent(false);
-    QFont captionFont(QStringLiteral("Times New Roman"));
-    captionFont.setPixelSize(19);
-    captionFont.setBold(true);
-    TBcBarCaption* caption = bar->BarCaption();
-    caption->SetFont(captionFont);
-    caption->SetFontColor(QColor(Qt::white));
-    caption->SetCaption(QStringLiteral("Vrel Kestro Software"));
-    QFont smallFont(QStringLiteral("MS Sans Serif"));
-    smallFont.setPixelSize(11);
-    menu->Separators()->SetFont(smallFont);
-    menu->SetMenuFont(smallFont);
-}
-
-void ApplyTrayBarColorDepth(TBcBarPopupMenu* menu, int depth)
-{
-    const TTrayBarColours colours = TrayBarColoursForDepth(depth);
-    TBcBar* bar = menu->Bar();
-    bar->SetVisible(false);
-    if (!colours.visible)
-        return;
-    bar->SetGradientStart(colours.start);
-    bar->SetGradientEnd(colours.end);
-    bar->SetVisible(true);
-}
-
-int GetColorDepth(const QWidget* widget)
-{
-    QScreen* screen = widget ? widget->screen() : QGuiApplication::primaryScreen();
-    return screen ? screen->depth() : 32;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "widgets/TrayMessageRules.h"
+#include "widgets/TTrayMessageRules.h"
 
 #include <QIcon>
 #include <QList>

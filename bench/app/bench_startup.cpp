@@ -1,8 +1,10 @@
 // Times a first copy from process start until its event loop runs, and a second copy's whole
-// run (hand-off to the running copy, then exit), each with an empty registry and the
-// offscreen platform. Prints median and maximum in milliseconds.
+// run (hand-off to the running copy, then exit), each with a registry that holds only the two
+// start-up options switched off and the offscreen platform. Prints median and maximum in
+// milliseconds.
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -13,6 +15,7 @@
 namespace {
 
 const QString Program = QStringLiteral(VREL_BIN_DIR "/vrel-web-camera");
+const QString Regedit = QStringLiteral(VREL_BIN_DIR "/vrel-regedit");
 constexpr int Runs = 20;
 
 QProcessEnvironment environmentIn(const QTemporaryDir& dir)
@@ -27,6 +30,24 @@ QProcessEnvironment environmentIn(const QTemporaryDir& dir)
     env.insert("VREL_USER_REGISTRY", dir.filePath("user.db"));
     env.insert("VREL_MACHINE_REGISTRY", dir.filePath("machine.db"));
     return env;
+}
+
+// The tip of the day would wait for a click at start-up, and the catalog check would go to the
+// maker's site: both off, everything else as in an empty registry.
+bool writeStartupOptions(const QTemporaryDir& dir, const QProcessEnvironment& env)
+{
+    QFile file(dir.filePath("options.reg"));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(
+        "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Vrel Kestro Software\\Vrel Kestro Web Camera]\r\n"
+        "\"ShowTipsOnStartup\"=dword:00000000\r\n\"CheckForUpdatesOnStartup\"=dword:00000000\r\n");
+    file.close();
+    QProcess regedit;
+    regedit.setProcessEnvironment(env);
+    regedit.start(Regedit, {"import", file.fileName()});
+    return regedit.waitForFinished(30000) && regedit.exitStatus() == QProcess::NormalExit &&
+           regedit.exitCode() == 0;
 }
 
 bool waitForLine(QProcess& process, const QByteArray& line)
@@ -61,6 +82,11 @@ int main(int argc, char* argv[])
         QFile::setPermissions(dir.filePath("runtime"),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         const QProcessEnvironment env = environmentIn(dir);
+        if (!writeStartupOptions(dir, env)) {
+            std::fprintf(stderr, "bench_startup: cannot write the start-up options with %s\n",
+                         qPrintable(Regedit));
+            return 1;
+        }
 
         QProcess first;
         QProcessEnvironment firstEnv = env;

@@ -125,9 +125,9 @@ private:
     QString m_url;
 };
 
-inline TWebCamera* camera(const QString& description, const QString& url, int left, int top)
+inline std::unique_ptr<TWebCamera> camera(const QString& description, const QString& url, int left, int top)
 {
-    auto* c = new TWebCamera;
+    auto c = std::make_unique<TWebCamera>();
     c->SetDescription(description);
     c->SetURL(url);
     c->SetUpdateInterval(5);

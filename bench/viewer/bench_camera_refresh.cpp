@@ -102,7 +102,7 @@ int main(int argc, char** argv)
                 static_cast<long long>(body.size()), server.Name, qPrintable(server.url()),
                 qPrintable(QGuiApplication::platformName()));
 
-    TfrmImage window;
+    TfrmImage window(nullptr);
     window.BindCamera(camera(QStringLiteral("Bench"), server.url(), 0, 0));
     window.show();
     if (!waitDone(window)) {

@@ -67,7 +67,7 @@ int main(int argc, char** argv)
 
     // Warm up: plugins, fonts, the decoder and the download machinery are loaded once per program.
     {
-        TfrmImage first;
+        TfrmImage first(nullptr);
         first.BindCamera(camera(QStringLiteral("Warm-up"), server.url(), 10, 10));
         first.show();
         if (!waitDone(first))
@@ -78,7 +78,7 @@ int main(int argc, char** argv)
 
     std::vector<std::unique_ptr<TfrmImage>> windows;
     for (int i = 0; i < Windows; ++i) {
-        auto window = std::make_unique<TfrmImage>();
+        auto window = std::make_unique<TfrmImage>(nullptr);
         window->BindCamera(camera(QStringLiteral("Camera %1").arg(i + 1), server.url(), 20 + (i % 5) * 40,
                                   20 + (i / 5) * 40));
         window->show();

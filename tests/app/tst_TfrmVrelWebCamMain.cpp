@@ -31,7 +31,10 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "tests/app/TTraceCapture.h"
+#include <memory>
+
+#include "tests/support/TStoreSandbox.h"
+#include "tests/support/TTraceCapture.h"
 #include "tests/support/WhenModalShows.h"
 
 namespace {
@@ -67,9 +70,9 @@ public:
     int Reapplied = 0;
 };
 
-TWebCamera* newCamera(const QString& description, bool alwaysOnTop)
+std::unique_ptr<TWebCamera> newCamera(const QString& description, bool alwaysOnTop)
 {
-    auto* camera = new TWebCamera;
+    auto camera = std::make_unique<TWebCamera>();
     camera->SetDescription(description);
     camera->SetAlwaysOnTop(alwaysOnTop);
     camera->Scale = 100;
@@ -82,7 +85,7 @@ class tst_TfrmVrelWebCamMain : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TStoreSandbox m_dir;
     QList<TUserPrompt::TRequest> m_prompts;
 
     void answerPrompts(const QString& answer)
@@ -98,13 +101,7 @@ private Q_SLOTS:
 
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        TRegistryStore::closeAll();
-        QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.path());
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath("user.db").toUtf8());
-        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath("machine.db").toUtf8());
-        qputenv("XDG_CONFIG_HOME", m_dir.filePath("config").toUtf8());
+        QVERIFY(m_dir.Reset());
         m_prompts.clear();
         ProgramOptions = TProgramOptions();
         ProgramOptions.LoadOptions();
@@ -407,7 +404,7 @@ private Q_SLOTS:
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         TRegistryStore::closeAll();
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath("blocker/user.db").toUtf8());
+        m_dir.Set("VREL_USER_REGISTRY", m_dir.filePath("blocker/user.db").toUtf8());
         answerPrompts("ok");
         TfrmVrelWebCamMain form{TCommandLine("-lang:en")};
         form.FormCreate();
@@ -426,7 +423,7 @@ private Q_SLOTS:
         ProgramOptions.ShowTipsOnStartup = true;
         ProgramOptions.CheckForUpdatesOnStartup = true;
         // The catalog check finds nobody listening on loopback, quickly.
-        qputenv("VREL_WEB_HOST", "127.0.0.1:1");
+        m_dir.Set("VREL_WEB_HOST", "127.0.0.1:1");
         const auto restore = qScopeGuard([] {
             qunsetenv("VREL_WEB_HOST");
             TfrmUpdateFavorites::StartDelayMs = 1500;
@@ -633,15 +630,11 @@ private Q_SLOTS:
         QCOMPARE(form.Reapplied, 1);
     }
 
-    void formRegistersItselfAsMainForm()
+    void formIsHiddenAndNamed()
     {
-        {
-            TfrmVrelWebCamMain form{TCommandLine()};
-            QCOMPARE(MainForm(), static_cast<TMainFormServices*>(&form));
-            QCOMPARE(form.objectName(), QString("frmVrelWebCamMain"));
-            QVERIFY(!form.isVisible());
-        }
-        QCOMPARE(MainForm(), nullptr);
+        TfrmVrelWebCamMain form{TCommandLine()};
+        QCOMPARE(form.objectName(), QString("frmVrelWebCamMain"));
+        QVERIFY(!form.isVisible());
     }
 };
 

@@ -28,14 +28,15 @@
 #include <functional>
 #include <memory>
 
-#include "tests/app/TTraceCapture.h"
+#include "tests/support/TStoreSandbox.h"
+#include "tests/support/TTraceCapture.h"
 #include "tests/support/WhenModalShows.h"
 
 namespace {
 
-TWebCamera* newCamera(const QString& description)
+std::unique_ptr<TWebCamera> newCamera(const QString& description)
 {
-    auto* camera = new TWebCamera;
+    auto camera = std::make_unique<TWebCamera>();
     camera->SetDescription(description);
     camera->Scale = 100;
     return camera;
@@ -81,7 +82,7 @@ class tst_TrayMenu : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TStoreSandbox m_dir;
     QStringList m_opened;
 
 private Q_SLOTS:
@@ -93,14 +94,8 @@ private Q_SLOTS:
 
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        TRegistryStore::closeAll();
-        QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.path());
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath("user.db").toUtf8());
-        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath("machine.db").toUtf8());
-        qputenv("XDG_CONFIG_HOME", m_dir.filePath("config").toUtf8());
-        qputenv("VREL_WEB_HOST", "maker.test");
+        QVERIFY(m_dir.Reset());
+        m_dir.Set("VREL_WEB_HOST", "maker.test");
         ProgramOptions = TProgramOptions();
         m_opened.clear();
         TShell::setLauncher([this](const QString& address) {

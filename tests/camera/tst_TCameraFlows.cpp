@@ -1,11 +1,13 @@
-#include "app/TMainFormServices.h"
 #include "camera/RegistryLayout.h"
 #include "camera/TCameraFlows.h"
+#include "camera/TMainFormServices.h"
 #include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
+#include "catalog/TRegistryMenuTree.h"
 #include "platform/TRegistry.h"
 #include "platform/TRegistryStore.h"
+#include "widgets/BarMenus.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -21,6 +23,8 @@
 #include <memory>
 #include <vector>
 
+#include "tests/support/TCameraSettingsRows.h"
+#include "tests/support/TStoreSandbox.h"
 #include "tests/support/WhenModalShows.h"
 
 namespace {
@@ -44,10 +48,10 @@ public:
         Calls.append(QStringLiteral("UnregisterDialog"));
         QVERIFY(Registered.removeOne(dialog));
     }
-    void OpenCameraWindow(TWebCamera* camera) override
+    void OpenCameraWindow(std::unique_ptr<TWebCamera> camera) override
     {
         Calls.append(QStringLiteral("OpenCameraWindow"));
-        Opened.emplace_back(camera);
+        Opened.push_back(std::move(camera));
     }
     void RemoveCameraWindow(QWidget*) override { Calls.append(QStringLiteral("RemoveCameraWindow")); }
     void BuildFavoritesMenu() override { Calls.append(QStringLiteral("BuildFavoritesMenu")); }
@@ -73,7 +77,7 @@ void writeCatalogCamera(const QString& path, const QString& url, qint32 interval
 
 int imageOf(const QAction* a)
 {
-    return a->property(TCameraFlows::ImageIndexProperty).toInt();
+    return TBcBarPopupMenu::ImageIndex(a);
 }
 
 } // namespace
@@ -82,7 +86,7 @@ class tst_TCameraFlows : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TStoreSandbox m_dir;
     QWidget m_owner;
 
     // The catalog menu: Europe > Alps > {Cam1, Cam2}, Europe > Coast > Cam3. Every item marked.
@@ -97,25 +101,20 @@ class tst_TCameraFlows : public QObject
     QAction* marked(QMenu* menu, const QString& text)
     {
         QAction* a = menu->addAction(text);
-        a->setProperty(TCameraFlows::ImageIndexProperty, TCameraFlows::NewCameraImage);
+        TBcBarPopupMenu::SetImageIndex(a, TRegistryMenuTree::NewMarkerImage);
         return a;
     }
     QAction* markedFolder(QMenu* parent, const QString& text)
     {
         QMenu* sub = parent->addMenu(text);
-        sub->menuAction()->setProperty(TCameraFlows::ImageIndexProperty, TCameraFlows::NewCameraImage);
+        TBcBarPopupMenu::SetImageIndex(sub->menuAction(), TRegistryMenuTree::NewMarkerImage);
         return sub->menuAction();
     }
 
 private Q_SLOTS:
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        TRegistryStore::closeAll();
-        QFile::remove(m_dir.filePath(QStringLiteral("user.db")));
-        QFile::remove(m_dir.filePath(QStringLiteral("machine.db")));
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath(QStringLiteral("user.db")).toUtf8());
-        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath(QStringLiteral("machine.db")).toUtf8());
+        QVERIFY(m_dir.Reset());
 
         m_catalog = std::make_unique<QMenu>(QStringLiteral("Web Camera Catalog"));
         m_europe = markedFolder(m_catalog.get(), QStringLiteral("Europe"));
@@ -124,7 +123,7 @@ private Q_SLOTS:
         m_cam1 = marked(m_alps->menu(), QStringLiteral("Cam1"));
         m_cam2 = marked(m_alps->menu(), QStringLiteral("Cam2"));
         m_cam3 = marked(m_coast->menu(), QStringLiteral("Cam3"));
-        m_catalog->menuAction()->setProperty(TCameraFlows::ImageIndexProperty, TCameraFlows::NewCameraImage);
+        TBcBarPopupMenu::SetImageIndex(m_catalog->menuAction(), TRegistryMenuTree::NewMarkerImage);
         writeCatalogCamera(QStringLiteral("Europe\\Alps\\Cam1"), QStringLiteral("alps.example/cam1.jpg"),
                            10000, 75);
         writeCatalogCamera(QStringLiteral("Europe\\Alps\\Cam2"), QStringLiteral("alps.example/cam2.jpg"), 0,
@@ -194,6 +193,54 @@ private Q_SLOTS:
         }
     }
 
+    void addStoresEachControl_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("record");
+        QTest::addColumn<bool>("favourite");
+        QTest::newRow("none") << "none"
+                              << "cam.example/a.jpg|Garden|1|100|startup=1|top=1" << true;
+        QTest::newRow("url") << "edtURL"
+                             << "new.example/b.jpg|Garden|1|100|startup=1|top=1" << true;
+        QTest::newRow("description") << "edtDescr"
+                                     << "cam.example/a.jpg|Flipped|1|100|startup=1|top=1" << true;
+        QTest::newRow("interval") << "edtPeriod"
+                                  << "cam.example/a.jpg|Garden|0|100|startup=1|top=1" << true;
+        QTest::newRow("scale") << "cbxScale"
+                               << "cam.example/a.jpg|Garden|1|25|startup=1|top=1" << true;
+        QTest::newRow("open-on-startup") << "chkStartup"
+                                         << "cam.example/a.jpg|Garden|1|100|startup=0|top=1" << true;
+        QTest::newRow("stay-on-top") << "chkTop"
+                                     << "cam.example/a.jpg|Garden|1|100|startup=1|top=0" << true;
+        QTest::newRow("add-to-favourites") << "chkAdd"
+                                           << "cam.example/a.jpg|Garden|1|100|startup=1|top=1" << false;
+    }
+    void addStoresEachControl()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, record);
+        QFETCH(bool, favourite);
+        TRecordingMainForm mainForm;
+        whenDialogShows([&](TfrmCameraSettings* d) {
+            d->edtURL->setText(QStringLiteral("cam.example/a.jpg"));
+            d->edtDescr->setText(QStringLiteral("Garden"));
+            CameraSettingsRows::flip(d, control, QStringLiteral("new.example/b.jpg"));
+            QTest::mouseClick(d->btnOk, Qt::LeftButton);
+        });
+        TCameraFlows::actAddCameraExecute(mainForm, &m_owner);
+
+        QCOMPARE(mainForm.Opened.size(), size_t(1));
+        const TWebCamera& opened = *mainForm.Opened.front();
+        QCOMPARE(CameraSettingsRows::settingsOf(opened), record);
+        TWebCamera stored;
+        stored.SetDescription(opened.Description);
+        QCOMPARE(stored.isFavorite(), favourite);
+        if (favourite) {
+            stored.LoadFromReg();
+            QCOMPARE(CameraSettingsRows::settingsOf(stored), record);
+        }
+    }
+
     void addOverwritesFavouriteOfSameName()
     {
         TWebCamera old;
@@ -258,6 +305,56 @@ private Q_SLOTS:
         QVERIFY(!c.isFavorite());
     }
 
+    // Cam1's catalog key: interval 10000 (shown as 99), scale 75 (shown as "Original Size"),
+    // not on top, open on start-up.
+    void catalogStoresEachControl_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("record");
+        QTest::addColumn<bool>("favourite");
+        QTest::newRow("none") << "none"
+                              << "alps.example/cam1.jpg|Cam1|99|100|startup=1|top=0" << false;
+        QTest::newRow("url") << "edtURL"
+                             << "new.example/b.jpg|Cam1|99|100|startup=1|top=0" << false;
+        QTest::newRow("description") << "edtDescr"
+                                     << "alps.example/cam1.jpg|Flipped|99|100|startup=1|top=0" << false;
+        QTest::newRow("interval") << "edtPeriod"
+                                  << "alps.example/cam1.jpg|Cam1|98|100|startup=1|top=0" << false;
+        QTest::newRow("scale") << "cbxScale"
+                               << "alps.example/cam1.jpg|Cam1|99|25|startup=1|top=0" << false;
+        QTest::newRow("open-on-startup") << "chkStartup"
+                                         << "alps.example/cam1.jpg|Cam1|99|100|startup=0|top=0" << false;
+        QTest::newRow("stay-on-top") << "chkTop"
+                                     << "alps.example/cam1.jpg|Cam1|99|100|startup=1|top=1" << false;
+        QTest::newRow("add-to-favourites") << "chkAdd"
+                                           << "alps.example/cam1.jpg|Cam1|99|100|startup=1|top=0" << true;
+    }
+    void catalogStoresEachControl()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, record);
+        QFETCH(bool, favourite);
+        TRecordingMainForm mainForm;
+        whenDialogShows([&](TfrmCameraSettings* d) {
+            CameraSettingsRows::flip(d, control, QStringLiteral("new.example/b.jpg"));
+            QTest::mouseClick(d->btnOk, Qt::LeftButton);
+        });
+        TCameraFlows::CatalogClick(mainForm, &m_owner, m_cam1, m_catalog->menuAction(),
+                                   QStringLiteral("Europe\\Alps"));
+
+        QCOMPARE(mainForm.Opened.size(), size_t(1));
+        const TWebCamera& opened = *mainForm.Opened.front();
+        QCOMPARE(CameraSettingsRows::settingsOf(opened), record);
+        QCOMPARE(opened.CatalogPath, QStringLiteral("Europe\\Alps"));
+        TWebCamera stored;
+        stored.SetDescription(opened.Description);
+        QCOMPARE(stored.isFavorite(), favourite);
+        if (favourite) {
+            stored.LoadFromReg();
+            QCOMPARE(CameraSettingsRows::settingsOf(stored), record);
+        }
+    }
+
     void catalogZeroIntervalShowsOne()
     {
         TRecordingMainForm mainForm;
@@ -299,10 +396,10 @@ private Q_SLOTS:
         const QList<QAction*> all = {m_europe, m_alps, m_cam1, m_cam2, m_coast, m_cam3};
         for (QAction* a : all) {
             if (alreadyOpened.contains(a->text()))
-                a->setProperty(TCameraFlows::ImageIndexProperty, TCameraFlows::NoImage);
+                TBcBarPopupMenu::SetImageIndex(a, TRegistryMenuTree::NoImage);
         }
         if (alreadyOpened.contains(QStringLiteral("Cam3")))
-            m_coast->setProperty(TCameraFlows::ImageIndexProperty, TCameraFlows::NoImage);
+            TBcBarPopupMenu::SetImageIndex(m_coast, TRegistryMenuTree::NoImage);
         QAction* item = m_alps->menu()->actions().at(camera == QLatin1String("Cam1") ? 0 : 1);
 
         TRecordingMainForm mainForm;
@@ -312,11 +409,11 @@ private Q_SLOTS:
 
         QStringList gone;
         for (const QAction* a : all) {
-            if (imageOf(a) == TCameraFlows::NoImage)
+            if (imageOf(a) == TRegistryMenuTree::NoImage)
                 gone.append(a->text());
         }
         QCOMPARE(gone.join(QLatin1Char(' ')), unmarked);
-        QCOMPARE(imageOf(m_catalog->menuAction()), TCameraFlows::NewCameraImage);
+        QCOMPARE(imageOf(m_catalog->menuAction()), TRegistryMenuTree::NewMarkerImage);
         // Cancelled, yet counted as opened.
         QVERIFY(mainForm.Opened.empty());
         const TRegKey key = TRegKey::open(TRegRoot::LocalMachine, RegistryLayout::CatalogKey +
@@ -333,8 +430,8 @@ private Q_SLOTS:
         whenDialogShows([](TfrmCameraSettings* d) { QTest::mouseClick(d->btnCancel, Qt::LeftButton); });
         TCameraFlows::CatalogClick(mainForm, &m_owner, m_cam1, m_catalog->menuAction(),
                                    QStringLiteral("Europe\\Alps"));
-        QCOMPARE(imageOf(m_cam1), TCameraFlows::NewCameraImage);
-        QCOMPARE(imageOf(m_alps), TCameraFlows::NewCameraImage);
+        QCOMPARE(imageOf(m_cam1), TRegistryMenuTree::NewMarkerImage);
+        QCOMPARE(imageOf(m_alps), TRegistryMenuTree::NewMarkerImage);
     }
 
     void favouriteOpensWithoutDialogEveryTime()

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "tests/support/TStoreSandbox.h"
+
 namespace {
 
 const QString Favorites = RegistryLayout::MyFavoritesKey;
@@ -32,18 +34,13 @@ class tst_TWebCamera : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TStoreSandbox m_dir;
 
 private Q_SLOTS:
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        TRegistryStore::closeAll();
-        QFile::remove(m_dir.filePath("user.db"));
-        QFile::remove(m_dir.filePath("machine.db"));
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath("user.db").toUtf8());
-        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath("machine.db").toUtf8());
-        qputenv("VREL_WEB_HOST", "www.maker.test");
+        QVERIFY(m_dir.Reset());
+        m_dir.Set("VREL_WEB_HOST", "www.maker.test");
     }
     void cleanup() { TRegistryStore::closeAll(); }
 
@@ -226,7 +223,7 @@ private Q_SLOTS:
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         TRegistryStore::closeAll();
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath("blocker/user.db").toUtf8());
+        m_dir.Set("VREL_USER_REGISTRY", m_dir.filePath("blocker/user.db").toUtf8());
         TWebCamera camera;
         camera.SetDescription("Quay");
         QVERIFY(!camera.SaveToReg());

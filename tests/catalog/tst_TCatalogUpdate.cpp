@@ -10,12 +10,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "tests/support/TStoreSandbox.h"
+
 // The catalog update's decisions and the program launcher, without a window.
 class tst_TCatalogUpdate : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TStoreSandbox m_dir;
 
     QString script(const QString& name, const QByteArray& body)
     {
@@ -31,12 +33,8 @@ class tst_TCatalogUpdate : public QObject
 private Q_SLOTS:
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        TRegistryStore::closeAll();
-        QFile::remove(m_dir.filePath("user.db"));
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath("user.db").toUtf8());
-        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath("machine.db").toUtf8());
-        qputenv("VREL_WEB_HOST", "maker.test");
+        QVERIFY(m_dir.Reset());
+        m_dir.Set("VREL_WEB_HOST", "maker.test");
     }
     void cleanup() { TRegistryStore::closeAll(); }
 

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "tests/support/TStoreSandbox.h"
+
 namespace {
 
 const QByteArray CatalogHeader = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vrel Kestro Software\\Vrel "
@@ -52,7 +54,7 @@ class tst_TRegistryMenuTree : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TStoreSandbox m_dir;
 
     void import(const QByteArray& content)
     {
@@ -62,15 +64,7 @@ class tst_TRegistryMenuTree : public QObject
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        QVERIFY(m_dir.isValid());
-        TRegistryStore::closeAll();
-        QFile::remove(m_dir.filePath("user.db"));
-        QFile::remove(m_dir.filePath("machine.db"));
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath("user.db").toUtf8());
-        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath("machine.db").toUtf8());
-    }
+    void init() { QVERIFY(m_dir.Reset()); }
     void cleanup() { TRegistryStore::closeAll(); }
 
     void missingOrEmptyTreeYieldsNothing_data()

@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "tests/support/TStoreSandbox.h"
 #include "tests/support/WhenModalShows.h"
 
 namespace {
@@ -108,7 +109,7 @@ class tst_TRegistryMenus : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TStoreSandbox m_dir;
     QList<QAction*> m_clicked;
 
     void import(const QByteArray& lines)
@@ -129,13 +130,7 @@ private Q_SLOTS:
 
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        TRegistryStore::closeAll();
-        QFile::remove(m_dir.filePath("user.db"));
-        QFile::remove(m_dir.filePath("machine.db"));
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath("user.db").toUtf8());
-        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath("machine.db").toUtf8());
-        qputenv("XDG_CONFIG_HOME", m_dir.filePath("config").toUtf8());
+        QVERIFY(m_dir.Reset());
         ProgramOptions = TProgramOptions();
         m_clicked.clear();
     }

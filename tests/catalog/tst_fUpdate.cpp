@@ -22,6 +22,7 @@
 #include <QtTest>
 
 #include "tests/support/TNginxServer.h"
+#include "tests/support/TStoreSandbox.h"
 #include "tests/support/TTestHttpServer.h"
 
 namespace {
@@ -76,7 +77,9 @@ class tst_fUpdate : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TStoreSandbox m_dir;
+    // What nginx serves, the temporary files and scripts: kept while the stores are reset.
+    QTemporaryDir m_files;
     TNginxServer m_nginx;
     QStringList m_asked;
     QString m_answer;
@@ -84,8 +87,8 @@ class tst_fUpdate : public QObject
 
     void serveCatalog(const QByteArray& content)
     {
-        QVERIFY(QDir().mkpath(m_dir.filePath("www/info")));
-        QFile file(m_dir.filePath("www/info/vwcfavorites.reg"));
+        QVERIFY(QDir().mkpath(m_files.filePath("www/info")));
+        QFile file(m_files.filePath("www/info/vwcfavorites.reg"));
         QVERIFY(file.open(QIODevice::WriteOnly));
         QCOMPARE(file.write(content), content.size());
     }
@@ -105,12 +108,12 @@ class tst_fUpdate : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
+        QVERIFY(m_dir.isValid() && m_files.isValid());
         serveCatalog(Catalog);
         if (TNginxServer::program().isEmpty())
             QSKIP("nginx is not installed");
         TNginxOptions options;
-        options.DocumentRoot = m_dir.filePath("www");
+        options.DocumentRoot = m_files.filePath("www");
         options.BasicAuthLocation = QStringLiteral("/info/");
         options.BasicAuthUser = TCatalogUpdate::UserName().toUtf8();
         options.BasicAuthPassword = TCatalogUpdate::Password().toUtf8();
@@ -118,9 +121,9 @@ private Q_SLOTS:
         // Temporary files of this test in a folder of its own, so leftovers can be counted. Set
         // after nginx has its folder: the program's name holds blanks, which nginx's
         // configuration cannot take.
-        QVERIFY(QDir().mkpath(m_dir.filePath("tmp")));
-        qputenv("TMPDIR", m_dir.filePath("tmp").toUtf8());
-        QVERIFY(TTempFiles::PrivateFolder().startsWith(m_dir.filePath("tmp")));
+        QVERIFY(QDir().mkpath(m_files.filePath("tmp")));
+        m_dir.Set("TMPDIR", m_files.filePath("tmp").toUtf8());
+        QVERIFY(TTempFiles::PrivateFolder().startsWith(m_files.filePath("tmp")));
         QApplication::setApplicationName("Vrel Web Camera");
         TfrmUpdateFavorites::StartDelayMs = 10;
         TfrmUpdateFavorites::PauseMs = 10;
@@ -129,13 +132,8 @@ private Q_SLOTS:
 
     void init()
     {
-        TRegistryStore::closeAll();
-        QFile::remove(m_dir.filePath("user.db"));
-        QFile::remove(m_dir.filePath("machine.db"));
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath("user.db").toUtf8());
-        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath("machine.db").toUtf8());
-        qputenv("XDG_CONFIG_HOME", m_dir.filePath("config").toUtf8());
-        qputenv("VREL_WEB_HOST", QString("127.0.0.1:%1").arg(m_nginx.port()).toUtf8());
+        QVERIFY(m_dir.Reset());
+        m_dir.Set("VREL_WEB_HOST", QString("127.0.0.1:%1").arg(m_nginx.port()).toUtf8());
         ProgramOptions = TProgramOptions();
         serveCatalog(Catalog);
         m_asked.clear();
@@ -251,7 +249,7 @@ private Q_SLOTS:
         TTestHttpServer server;
         QVERIFY(server.start());
         server.route("/info/vwcfavorites.reg", response);
-        qputenv("VREL_WEB_HOST", QString("127.0.0.1:%1").arg(server.port()).toUtf8());
+        m_dir.Set("VREL_WEB_HOST", QString("127.0.0.1:%1").arg(server.port()).toUtf8());
         ProgramOptions.LastUpdateSize = stored;
         TfrmUpdateFavorites window;
         window.FAutoUpdate = true;
@@ -265,7 +263,7 @@ private Q_SLOTS:
         TTestHttpServer server;
         QVERIFY(server.start());
         server.route("/info/vwcfavorites.reg", TScriptedResponse::ok(Catalog));
-        qputenv("VREL_WEB_HOST", QString("127.0.0.1:%1").arg(server.port()).toUtf8());
+        m_dir.Set("VREL_WEB_HOST", QString("127.0.0.1:%1").arg(server.port()).toUtf8());
         m_onAsk = [&] {
             server.route("/info/vwcfavorites.reg", TScriptedResponse::ok(Catalog + "\r\n; more\r\n"));
         };
@@ -285,7 +283,7 @@ private Q_SLOTS:
         TScriptedResponse stalled = TScriptedResponse::ok(Catalog);
         stalled.StallAfter = 0;
         server.route("/info/vwcfavorites.reg", stalled);
-        qputenv("VREL_WEB_HOST", QString("127.0.0.1:%1").arg(server.port()).toUtf8());
+        m_dir.Set("VREL_WEB_HOST", QString("127.0.0.1:%1").arg(server.port()).toUtf8());
         TfrmUpdateFavorites window;
         window.FAutoUpdate = false;
         QSignalSpy finished(&window, &QDialog::finished);
@@ -330,7 +328,7 @@ private Q_SLOTS:
         TScriptedResponse half = TScriptedResponse::ok(QByteArray(40000, 'x'));
         half.StallAfter = 20000;
         server.route("/info/vwcfavorites.reg", half);
-        qputenv("VREL_WEB_HOST", QString("127.0.0.1:%1").arg(server.port()).toUtf8());
+        m_dir.Set("VREL_WEB_HOST", QString("127.0.0.1:%1").arg(server.port()).toUtf8());
         TfrmUpdateFavorites window;
         window.FAutoUpdate = true;
         QSignalSpy finished(&window, &QDialog::finished);
@@ -365,7 +363,7 @@ private Q_SLOTS:
     void importerFails()
     {
         QFETCH(QByteArray, script);
-        const QString program = m_dir.filePath("importer.sh");
+        const QString program = m_files.filePath("importer.sh");
         QFile::remove(program);
         if (!script.isEmpty()) {
             QFile file(program);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/TMainFormServices.h"
+#include "camera/TMainFormServices.h"
 
 #include <QStringList>
 
@@ -22,7 +22,7 @@ public:
         Calls << "unregister " + dialog->objectName();
         Dialogs.removeOne(dialog);
     }
-    void OpenCameraWindow(TWebCamera*) override {}
+    void OpenCameraWindow(std::unique_ptr<TWebCamera>) override {}
     void RemoveCameraWindow(QWidget*) override {}
     void BuildFavoritesMenu() override {}
     void RebuildMenus() override {}

@@ -5,8 +5,11 @@
 #include "lang/TProfileFile.h"
 #include "lang/TPropertyRegistry.h"
 #include "lang/TWidgetProperties.h"
+#include "options/TfrmOptionsForm.h"
+#include "platform/TRegistryStore.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -50,6 +53,22 @@ std::unique_ptr<QWidget> windowNamed(const QString& name)
         return std::make_unique<TAboutForm>();
     if (name == "frmCameraSettings")
         return std::make_unique<TfrmCameraSettings>();
+    if (name == "frmOptionsForm")
+        return std::make_unique<TfrmOptionsForm>();
+    return nullptr;
+}
+
+// The windows whose language component carries paths.
+const QStringList TranslatedWindows{"frmTipsForm", "AboutForm", "frmOptionsForm"};
+
+// A component of the window by name, letter case ignored, as the language component finds it.
+QObject* componentNamed(QObject* window, const QString& name)
+{
+    const QList<QObject*> all = window->findChildren<QObject*>();
+    for (QObject* component : all) {
+        if (component->objectName().compare(name, Qt::CaseInsensitive) == 0)
+            return component;
+    }
     return nullptr;
 }
 
@@ -59,8 +78,18 @@ class tst_LanguageFiles : public QObject
 {
     Q_OBJECT
 
+    // The options window lists the favourites of a store when it is made: an empty one.
+    QTemporaryDir m_store;
+
 private Q_SLOTS:
-    void initTestCase() { RegisterWidgetProperties(); }
+    void initTestCase()
+    {
+        QVERIFY(m_store.isValid());
+        qputenv("VREL_USER_REGISTRY", m_store.filePath("user.db").toUtf8());
+        qputenv("VREL_MACHINE_REGISTRY", m_store.filePath("machine.db").toUtf8());
+        RegisterWidgetProperties();
+    }
+    void cleanupTestCase() { TRegistryStore::closeAll(); }
 
     void everyPathNamesSomethingThatExists_data()
     {
@@ -84,7 +113,7 @@ private Q_SLOTS:
         QVERIFY2(language->Properties().contains(path), "the window does not carry this path");
         QObject* target = window.get();
         if (segments.size() == 3)
-            target = window->findChild<QObject*>(segments.at(1));
+            target = componentNamed(window.get(), segments.at(1));
         QVERIFY2(target, "no component of that name");
         QVERIFY2(TPropertyRegistry::Find(target, segments.last()), "no property of that name");
     }
@@ -98,6 +127,8 @@ private Q_SLOTS:
         QTest::newRow("frmTipsForm") << "frmTipsForm" << 5;
         QTest::newRow("AboutForm") << "AboutForm" << 4;
         QTest::newRow("frmCameraSettings") << "frmCameraSettings" << 0;
+        // Sixteen paths and two blank lines.
+        QTest::newRow("frmOptionsForm") << "frmOptionsForm" << 18;
     }
     void windowsCarryTheirLanguageComponent()
     {
@@ -116,11 +147,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("section");
         QTest::addColumn<QString>("key");
         for (const QString& code : Codes) {
-            for (const QString window : {"frmTipsForm", "AboutForm"}) {
+            for (const QString& window : TranslatedWindows) {
                 for (const QString& line :
-                     windowNamed(window)->findChild<TLanguage*>("lngLanguage")->Properties())
+                     windowNamed(window)->findChild<TLanguage*>("lngLanguage")->Properties()) {
+                    if (TrimBlanks(line).isEmpty())
+                        continue;
                     QTest::addRow("%s:%s", qPrintable(code), qPrintable(line))
                         << code << "Translations" << line;
+                }
             }
             for (const QString& key : Messages)
                 QTest::addRow("%s:%s", qPrintable(code), qPrintable(key)) << code << "Messages" << key;

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "tests/support/TStoreSandbox.h"
 #include "tests/support/WhenModalShows.h"
 
 #include "TFakeMainForm.h"
@@ -20,7 +21,7 @@ class tst_fTipsForm : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TStoreSandbox m_dir;
 
     QString writeTips(const QByteArray& content)
     {
@@ -48,13 +49,7 @@ class tst_fTipsForm : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath("user.db").toUtf8());
-        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath("machine.db").toUtf8());
-        qputenv("XDG_CONFIG_HOME", m_dir.filePath("config").toUtf8());
-        SetProgramFilePath(m_dir.filePath("vrel-web-camera"));
-    }
+    void initTestCase() { SetProgramFilePath(m_dir.filePath("vrel-web-camera")); }
 
     void layoutAndTexts()
     {

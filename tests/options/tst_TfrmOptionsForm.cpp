@@ -1,8 +1,10 @@
-#include "app/TMainFormServices.h"
 #include "camera/RegistryLayout.h"
+#include "camera/TMainFormServices.h"
 #include "camera/TSpinEdit.h"
 #include "camera/TWebCamera.h"
 #include "camera/TfrmCameraSettings.h"
+#include "lang/ApplyLanguage.h"
+#include "lang/Lang.h"
 #include "options/THelpFile.h"
 #include "options/THelpViewer.h"
 #include "options/TfrmOptionsForm.h"
@@ -17,6 +19,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -27,10 +30,13 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QWhatsThis>
+#include <QWindow>
 #include <QtTest>
 
 #include <memory>
 
+#include "tests/support/TCameraSettingsRows.h"
+#include "tests/support/TStoreSandbox.h"
 #include "tests/support/WhenModalShows.h"
 
 namespace {
@@ -68,17 +74,14 @@ public:
     {
         actAddCamera = new QAction("Add new camera...", this);
         actAddCamera->setObjectName("actAddCamera");
-        g_mainFormServices = this;
     }
-    ~TStandInMainForm() override { g_mainFormServices = nullptr; }
 
     void CancelOpenDialogs() override {}
     void RegisterDialog(QWidget*) override {}
     void UnregisterDialog(QWidget*) override {}
-    void OpenCameraWindow(TWebCamera* camera) override
+    void OpenCameraWindow(std::unique_ptr<TWebCamera> camera) override
     {
         Opened.append(camera->Description + " " + camera->URL);
-        delete camera;
     }
     void RemoveCameraWindow(QWidget*) override {}
     void BuildFavoritesMenu() override { ++MenuBuilds; }
@@ -95,7 +98,7 @@ class tst_TfrmOptionsForm : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TStoreSandbox m_dir;
     QList<TUserPrompt::TRequest> m_prompts;
     std::unique_ptr<TStandInMainForm> m_main;
 
@@ -113,14 +116,8 @@ private Q_SLOTS:
 
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        TRegistryStore::closeAll();
-        QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.path());
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath("user.db").toUtf8());
-        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath("machine.db").toUtf8());
-        qputenv("XDG_CONFIG_HOME", m_dir.filePath("config").toUtf8());
-        qputenv("VREL_WEB_HOST", "maker.test");
+        QVERIFY(m_dir.Reset());
+        m_dir.Set("VREL_WEB_HOST", "maker.test");
         m_prompts.clear();
         answerPrompts("cancel");
         ProgramOptions = TProgramOptions();
@@ -182,7 +179,7 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QString, caption);
         QFETCH(int, help);
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         QObject* component = form.findChild<QObject*>(name);
         QVERIFY2(component, qPrintable(name));
         if (!caption.isNull())
@@ -192,7 +189,7 @@ private Q_SLOTS:
 
     void windowLayout()
     {
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         QCOMPARE(form.objectName(), QString("frmOptionsForm"));
         QCOMPARE(form.size(), QSize(434, 324));
         QVERIFY(form.windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
@@ -211,13 +208,30 @@ private Q_SLOTS:
         QCOMPARE(form.lstFavorites->horizontalHeaderItem(0)->text(), QString("Description"));
     }
 
+    // Owned by the main form, yet a window of its own: a normal top-level window with no
+    // transient parent, which task bars list (a dialog or a transient window they leave out).
+    void ownsATaskBarButton()
+    {
+        QWidget owner;
+        owner.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        TfrmOptionsForm form(&owner);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.parent(), &owner);
+        QCOMPARE(form.windowType(), Qt::Window);
+        QVERIFY(form.windowHandle());
+        QCOMPARE(form.windowHandle()->transientParent(), nullptr);
+        QVERIFY(form.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    }
+
     void creationFillsTheLanguagesTitleAndSortedFavorites()
     {
         addFavorite("gamma");
         addFavorite("Alpha");
         addFavorite("beta");
         {
-            TfrmOptionsForm form;
+            TfrmOptionsForm form(m_main.get());
             QCOMPARE(OptionsForm, static_cast<TOptionsFormControls*>(&form));
             QCOMPARE(form.windowTitle(), QString("Options Vrel Web Camera"));
             QCOMPARE(form.LanguageEntries(), (QStringList{"Engish", "Deutsch", QStringLiteral("Русский")}));
@@ -238,7 +252,7 @@ private Q_SLOTS:
         QVERIFY(key.writeDword("StartOnStartup", 1));
         QVERIFY(key.writeDword("CheckForUpdatesOnStartup", 0));
         QVERIFY(key.writeString("Language", "ENGISH"));
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.cbxCheckForUpdates->setChecked(true);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -264,7 +278,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, closedBy);
         QFETCH(bool, stored);
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.cbxStartup->setChecked(true);
@@ -300,7 +314,7 @@ private Q_SLOTS:
     {
         TRegKey key = TRegKey::create(TRegRoot::CurrentUser, RegistryLayout::ProgramKey);
         QVERIFY(key.writeString("Language", "Deutsch"));
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.cbxLanguages->addItem("Deutsch");
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -309,6 +323,134 @@ private Q_SLOTS:
         QTest::mouseClick(form.btnCancel, Qt::LeftButton);
         QCOMPARE(*TRegKey::open(TRegRoot::CurrentUser, RegistryLayout::ProgramKey).readString("Language"),
                  QString("Deutsch"));
+    }
+
+    // The language chosen on the General page counts only with OK: the next window (after the
+    // messages are reloaded, as the main form does once the window has closed) speaks it.
+    void languageTakesEffectOnlyAfterOk_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QStringList>("texts");
+        const QStringList english{"Options Vrel Web Camera",
+                                  "Cancel",
+                                  "&Start with Windows",
+                                  "General",
+                                  "Favorites",
+                                  "&Delete",
+                                  "Description",
+                                  "Options.EN"};
+        QTest::newRow("german-ok") << "Deutsch"
+                                   << "ok"
+                                   << "Deutsch"
+                                   << QStringList{"Optionen Vrel Web Camera",
+                                                  "Abbrechen",
+                                                  "Mit &Windows starten",
+                                                  "Allgemein",
+                                                  "Favoriten",
+                                                  "&Löschen",
+                                                  "Beschreibung",
+                                                  "Options.DE"};
+        QTest::newRow("russian-ok") << QString::fromUtf8("Русский") << "ok" << QString::fromUtf8("Русский")
+                                    << QStringList{QString::fromUtf8("Настройки Vrel Web Camera"),
+                                                   QString::fromUtf8("Отмена"),
+                                                   QString::fromUtf8("&Запускать вместе с Windows"),
+                                                   QString::fromUtf8("Общие"),
+                                                   QString::fromUtf8("Избранное"),
+                                                   QString::fromUtf8("&Удалить"),
+                                                   QString::fromUtf8("Описание"),
+                                                   "Options.RU"};
+        QTest::newRow("german-cancel") << "Deutsch"
+                                       << "cancel"
+                                       << "Engish" << english;
+        QTest::newRow("german-close-box") << "Deutsch"
+                                          << "close"
+                                          << "Engish" << english;
+    }
+    void languageTakesEffectOnlyAfterOk()
+    {
+        QFETCH(QString, language);
+        QFETCH(QString, button);
+        QFETCH(QString, stored);
+        QFETCH(QStringList, texts);
+        SetProgramFilePath(VREL_BIN_DIR "/vrel-web-camera");
+        const auto restore = qScopeGuard([] {
+            SetProgramFilePath(QString());
+            ProgramOptions = TProgramOptions();
+            LoadMessages();
+        });
+        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, RegistryLayout::ProgramKey)
+                    .writeString("Language", "Engish"));
+        LoadMessages();
+        {
+            TfrmOptionsForm form;
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+            QCOMPARE(form.btnCancel->text(), QString("Cancel"));
+            form.cbxLanguages->setCurrentIndex(form.cbxLanguages->findText(language));
+            if (button == "ok")
+                QTest::mouseClick(form.btnOk, Qt::LeftButton);
+            else if (button == "cancel")
+                QTest::mouseClick(form.btnCancel, Qt::LeftButton);
+            else
+                form.close();
+            QVERIFY(!form.isVisible());
+        }
+        QCOMPARE(*TRegKey::open(TRegRoot::CurrentUser, RegistryLayout::ProgramKey).readString("Language"),
+                 stored);
+        LoadMessages();
+
+        TfrmOptionsForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QStringList shown{form.windowTitle(),
+                                form.btnCancel->text(),
+                                form.cbxStartup->text(),
+                                form.ListBox1->item(0)->text(),
+                                form.ListBox1->item(1)->text(),
+                                form.mnuDelete->text(),
+                                form.lstFavorites->horizontalHeaderItem(0)->text(),
+                                QFileInfo(form.HelpFile).fileName()};
+        QCOMPARE(shown, texts);
+        QCOMPARE(form.cbxLanguages->currentText(), stored);
+        // A translated page caption keeps its picture.
+        QString name;
+        QString bitmap;
+        TOptionsDlgForm::SplitPageCaption(form.PageControl1->tabText(1), &name, &bitmap);
+        QCOMPARE(bitmap, QString("FAVORITES"));
+        // The section rule starts after its heading, whatever the heading's new width.
+        const auto* rule = form.pgGeneral->findChild<QWidget*>("lblStartupRule");
+        QVERIFY(rule->x() > form.lblStartup->geometry().right());
+    }
+
+    // Applying a language to the open window (as ReapplyLanguage does for the open dialogs)
+    // re-captions it, its navigator included, and moves the section rules with their headings.
+    void openWindowTakesANewLanguage()
+    {
+        SetProgramFilePath(VREL_BIN_DIR "/vrel-web-camera");
+        const auto restore = qScopeGuard([] {
+            SetProgramFilePath(QString());
+            ProgramOptions = TProgramOptions();
+            LoadMessages();
+        });
+        LoadMessages();
+        TfrmOptionsForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.ListBox1->item(0)->text(), QString("General"));
+        const int englishRule = form.pgGeneral->findChild<QWidget*>("lblStartupRule")->x();
+
+        ProgramOptions.Language = "Deutsch";
+        LoadMessages();
+        ApplyLanguage(&form);
+        QCOMPARE(form.windowTitle(), QString("Optionen Vrel Web Camera"));
+        QCOMPARE(form.ListBox1->item(0)->text(), QString("Allgemein"));
+        QCOMPARE(form.ListBox1->item(1)->text(), QString("Favoriten"));
+        QCOMPARE(form.lblStartup->text(), QString("Start und Beenden "));
+        const auto* rule = form.pgGeneral->findChild<QWidget*>("lblStartupRule");
+        QVERIFY(rule->x() != englishRule);
+        QVERIFY(rule->x() > form.lblStartup->geometry().right());
     }
 
     void popupEnablesTheCommandsForASelection_data()
@@ -321,7 +463,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, selected);
         addFavorite("Alpha");
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.ShowPage(TfrmOptionsForm::FavoritesPage);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -360,7 +502,7 @@ private Q_SLOTS:
         for (const QString& name : favorites)
             addFavorite(name);
         answerPrompts(answer);
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.SelectFavorite(row);
         form.mnuDeleteClick();
 
@@ -399,7 +541,7 @@ private Q_SLOTS:
         QFETCH(QString, storedUrl);
         addFavorite("Cam A");
         addFavorite("Cam C");
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.SelectFavorite(0);
         bool filledForEditing = false;
         whenModalShows<TfrmCameraSettings>([&](TfrmCameraSettings* dialog) {
@@ -429,12 +571,55 @@ private Q_SLOTS:
         QCOMPARE(m_main->MenuBuilds, 1);
     }
 
+    // "Cam A" as addFavorite stores it. The scale is not the dialog's to change here.
+    void editingStoresEachControl_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("record");
+        QTest::newRow("none") << "none"
+                              << "http://127.0.0.1:1/a.jpg|Cam A|0|50|startup=1|top=0";
+        QTest::newRow("url") << "edtURL"
+                             << "http://127.0.0.1:1/b.jpg|Cam A|0|50|startup=1|top=0";
+        QTest::newRow("description") << "edtDescr"
+                                     << "http://127.0.0.1:1/a.jpg|Flipped|0|50|startup=1|top=0";
+        QTest::newRow("interval") << "edtPeriod"
+                                  << "http://127.0.0.1:1/a.jpg|Cam A|1|50|startup=1|top=0";
+        QTest::newRow("scale-not-read") << "cbxScale"
+                                        << "http://127.0.0.1:1/a.jpg|Cam A|0|50|startup=1|top=0";
+        QTest::newRow("open-on-startup") << "chkStartup"
+                                         << "http://127.0.0.1:1/a.jpg|Cam A|0|50|startup=0|top=0";
+        QTest::newRow("stay-on-top") << "chkTop"
+                                     << "http://127.0.0.1:1/a.jpg|Cam A|0|50|startup=1|top=1";
+        QTest::newRow("untick-keeps-favourite") << "chkAdd"
+                                                << "http://127.0.0.1:1/a.jpg|Cam A|0|50|startup=1|top=0";
+    }
+    void editingStoresEachControl()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, record);
+        addFavorite("Cam A");
+        TfrmOptionsForm form(m_main.get());
+        form.SelectFavorite(0);
+        whenModalShows<TfrmCameraSettings>([&](TfrmCameraSettings* dialog) {
+            CameraSettingsRows::flip(dialog, control, "http://127.0.0.1:1/b.jpg");
+            QTest::mouseClick(dialog->btnOk, Qt::LeftButton);
+        });
+        form.mnuSettingsClick();
+
+        const QString description = record.section('|', 1, 1);
+        QCOMPARE(storedFavorites(), QStringList{description});
+        TWebCamera stored;
+        stored.SetDescription(description);
+        stored.LoadFromReg();
+        QCOMPARE(CameraSettingsRows::settingsOf(stored), record);
+    }
+
     // A description that is blank once trimmed is refused as in the camera window, so the
     // favourite is not lost.
     void editingToABlankDescriptionIsRefused()
     {
         addFavorite("Cam A");
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.SelectFavorite(0);
         bool stayedOpen = false;
         whenModalShows<TfrmCameraSettings>([&](TfrmCameraSettings* dialog) {
@@ -455,7 +640,7 @@ private Q_SLOTS:
     void doubleClickEditsAndCancelChangesNothing()
     {
         addFavorite("Cam A");
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.ShowPage(TfrmOptionsForm::FavoritesPage);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -480,7 +665,7 @@ private Q_SLOTS:
     void openShowsTheFavoriteAndStaysOpen()
     {
         addFavorite("Cam A", "http://127.0.0.1:1/cam-a.jpg");
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.SelectFavorite(0);
@@ -491,7 +676,7 @@ private Q_SLOTS:
 
     void addRunsTheMainFormsActionAndRefreshes()
     {
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         QSignalSpy added(m_main->actAddCamera, &QAction::triggered);
         connect(m_main->actAddCamera, &QAction::triggered, this, [] {
             addFavorite("New one");
@@ -506,7 +691,7 @@ private Q_SLOTS:
     void missingFavoritesKeyLeavesTheList()
     {
         addFavorite("Cam A");
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         QVERIFY(TRegKey::deleteTree(TRegRoot::CurrentUser, Favorites));
         form.FillFavorites();
         QCOMPARE(listed(form), QStringList{"Cam A"});
@@ -519,16 +704,24 @@ private Q_SLOTS:
             opened.append(address);
             return true;
         });
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         QTest::mouseClick(form.btnGetLatestVersion, Qt::LeftButton);
         QCOMPARE(opened, QStringList{"http://maker.test/vrelcam.html"});
     }
 
+    // Every language the options window offers ships its help file beside the program.
+    void shippedHelpFileHasEveryTopic_data()
+    {
+        QTest::addColumn<QString>("code");
+        for (const TLanguageRow& row : LanguageTable())
+            QTest::newRow(qPrintable(row.Code)) << row.Code;
+    }
     void shippedHelpFileHasEveryTopic()
     {
+        QFETCH(QString, code);
         THelpFile file;
         QString error;
-        QVERIFY2(file.Load(VREL_BIN_DIR "/Options.EN", &error), qPrintable(error));
+        QVERIFY2(file.Load(VREL_BIN_DIR "/Options." + code, &error), qPrintable(error));
         QCOMPARE(file.Contexts(), (QList<int>{2, 14, 31, 35}));
         for (int context : file.Contexts())
             QVERIFY(!file.Topic(context).Paragraphs.isEmpty());
@@ -562,7 +755,7 @@ private Q_SLOTS:
         QFETCH(QString, control);
         QFETCH(int, page);
         QFETCH(QString, title);
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.HelpFile = VREL_BIN_DIR "/Options.EN";
         form.ShowPage(page);
         form.show();
@@ -584,7 +777,7 @@ private Q_SLOTS:
     // answers with the focused control's topic instead.
     void helpButtonShowsTheFocusedControlsTopic()
     {
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.HelpFile = VREL_BIN_DIR "/Options.EN";
         form.show();
         form.activateWindow();
@@ -611,7 +804,7 @@ private Q_SLOTS:
         QVERIFY(TRegKey::create(TRegRoot::CurrentUser, RegistryLayout::ProgramKey)
                     .writeDword("StartOnStartup", 1));
         answerPrompts("ok");
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QCOMPARE(m_prompts.size(), 1);
@@ -622,7 +815,7 @@ private Q_SLOTS:
 
     void helpWithoutItsFileSaysSo()
     {
-        TfrmOptionsForm form;
+        TfrmOptionsForm form(m_main.get());
         form.HelpFile = m_dir.filePath("Options.XX");
         THelpViewer viewer;
         QVERIFY(!viewer.ShowTopic(form.HelpFile, 14));

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "tests/support/TStoreSandbox.h"
+
 namespace {
 
 const QString ProgramKey = RegistryLayout::ProgramKey;
@@ -50,20 +52,14 @@ class tst_fOptionsNew : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TStoreSandbox m_dir;
 
     QString autostartFile() const { return m_dir.filePath("config/autostart/vrel-web-camera.desktop"); }
 
 private Q_SLOTS:
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        TRegistryStore::closeAll();
-        QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.path());
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath("user.db").toUtf8());
-        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath("machine.db").toUtf8());
-        qputenv("XDG_CONFIG_HOME", m_dir.filePath("config").toUtf8());
+        QVERIFY(m_dir.Reset());
         OptionsForm = nullptr;
     }
     void cleanup()
@@ -210,7 +206,7 @@ private Q_SLOTS:
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         TRegistryStore::closeAll();
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath("blocker/user.db").toUtf8());
+        m_dir.Set("VREL_USER_REGISTRY", m_dir.filePath("blocker/user.db").toUtf8());
 
         TProgramOptions options;
         QVERIFY(!options.LoadOptions());

@@ -36,6 +36,8 @@ check_tree() {
     for f in usr/bin/vrel-web-camera usr/bin/vrel-regedit usr/lib/vrel-web-camera/vrel-web-camera \
              usr/lib/vrel-web-camera/vrel-regedit usr/lib/vrel-web-camera/Readme.txt \
              usr/lib/vrel-web-camera/vrel-web-camera.EN usr/lib/vrel-web-camera/TIPS.EN \
+             usr/lib/vrel-web-camera/Options.EN usr/lib/vrel-web-camera/Options.DE \
+             usr/lib/vrel-web-camera/Options.RU \
              usr/share/applications/vrel-web-camera.desktop \
              usr/share/metainfo/example.vrelkestro.VrelWebCamera.metainfo.xml \
              usr/share/icons/hicolor/scalable/apps/vrel-web-camera.svg \

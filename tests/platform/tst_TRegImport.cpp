@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "tests/support/TStoreSandbox.h"
+
 namespace {
 
 const QByteArray Header("REGEDIT4\r\n\r\n");
@@ -73,18 +75,10 @@ class tst_TRegImport : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TStoreSandbox m_dir;
 
 private Q_SLOTS:
-    void init()
-    {
-        QVERIFY(m_dir.isValid());
-        TRegistryStore::closeAll();
-        QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.path());
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath("user.db").toUtf8());
-        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath("machine.db").toUtf8());
-    }
+    void init() { QVERIFY(m_dir.Reset()); }
     void cleanup() { TRegistryStore::closeAll(); }
 
     void valueLines_data()
@@ -433,7 +427,7 @@ private Q_SLOTS:
     void storeFailureLeavesBothRootsAsTheyWere()
     {
         QVERIFY(TRegKey::create(TRegRoot::CurrentUser, "T").writeString("v", "old"));
-        qputenv("VREL_MACHINE_REGISTRY", "/proc/vrel-no-such-dir/machine.db");
+        m_dir.Set("VREL_MACHINE_REGISTRY", "/proc/vrel-no-such-dir/machine.db");
         TRegistryStore::closeAll();
         const TRegImportResult result = RegImportBytes(
             KeyT + "\"v\"=\"new\"\r\n[HKCU\\T\\New]\r\n[HKLM\\SOFTWARE\\X]\r\n\"w\"=\"x\"\r\n");
@@ -447,7 +441,7 @@ private Q_SLOTS:
     void failedImportRollsBackInTheRunningProcess()
     {
         QVERIFY(TRegKey::create(TRegRoot::CurrentUser, "T").writeString("v", "old"));
-        qputenv("VREL_MACHINE_REGISTRY", "/proc/vrel-no-such-dir/machine.db");
+        m_dir.Set("VREL_MACHINE_REGISTRY", "/proc/vrel-no-such-dir/machine.db");
         TRegistryStore::closeAll();
         const TRegImportResult result =
             RegImportBytes(KeyT + "\"v\"=\"new\"\r\n[HKCU\\T\\New]\r\n[HKLM\\SOFTWARE\\X]\r\n");

@@ -9,6 +9,9 @@
 
 #include <cstdio>
 
+#include "tests/support/TStoreSandbox.h"
+#include "tests/support/TTraceCapture.h"
+
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -53,56 +56,13 @@ int runHolder(const QString& path, int holdMs)
     return rc == SQLITE_OK ? 0 : 6;
 }
 
-// What this process writes to stderr while it lives.
-class TStderrCapture
-{
-public:
-    explicit TStderrCapture(const QString& file)
-    {
-        std::fflush(stderr);
-        m_saved = dup(2);
-        m_file = std::fopen(QFile::encodeName(file).constData(), "w+");
-        if (m_file)
-            dup2(fileno(m_file), 2);
-    }
-    ~TStderrCapture() { restore(); }
-    TStderrCapture(const TStderrCapture&) = delete;
-    TStderrCapture& operator=(const TStderrCapture&) = delete;
-    QByteArray text()
-    {
-        restore();
-        QByteArray out;
-        if (m_file) {
-            std::rewind(m_file);
-            char buffer[4096];
-            size_t n;
-            while ((n = std::fread(buffer, 1, sizeof buffer, m_file)) > 0)
-                out.append(buffer, static_cast<qsizetype>(n));
-        }
-        return out;
-    }
-
-private:
-    void restore()
-    {
-        if (m_saved < 0)
-            return;
-        std::fflush(stderr);
-        dup2(m_saved, 2);
-        close(m_saved);
-        m_saved = -1;
-    }
-    int m_saved = -1;
-    FILE* m_file = nullptr;
-};
-
 } // namespace
 
 class tst_TRegistry : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TStoreSandbox m_dir;
 
     QString userDb() const { return m_dir.filePath("user.db"); }
 
@@ -116,15 +76,7 @@ class tst_TRegistry : public QObject
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        QVERIFY(m_dir.isValid());
-        TRegistryStore::closeAll();
-        QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.path());
-        qputenv("VREL_USER_REGISTRY", userDb().toUtf8());
-        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath("machine.db").toUtf8());
-    }
+    void init() { QVERIFY(m_dir.Reset()); }
     void cleanup() { TRegistryStore::closeAll(); }
 
     void missingFileIsAnEmptyRegistry()
@@ -283,7 +235,7 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(QByteArray(4096, 'G'));
         }
-        TStderrCapture err(m_dir.filePath("stderr.txt"));
+        TTraceCapture err;
         // What a start asks of the store: reads, then writes, then reads again.
         TRegKey::open(TRegRoot::CurrentUser, "Options").readDword("Language");
         TRegKey::open(TRegRoot::CurrentUser, "My Favorites").subKeyNames();
@@ -297,7 +249,7 @@ private Q_SLOTS:
 
     void unwritableFolderFailsWrites()
     {
-        qputenv("VREL_USER_REGISTRY", "/proc/vrel-no-such-dir/user.db");
+        m_dir.Set("VREL_USER_REGISTRY", "/proc/vrel-no-such-dir/user.db");
         TRegistryStore::closeAll();
         QVERIFY(!TRegKey::create(TRegRoot::CurrentUser, "K").isOpen());
     }
@@ -392,7 +344,7 @@ private Q_SLOTS:
         startHolder(&holder, 0);
         QVERIFY(holder.waitForReadyRead(60000));
         QCOMPARE(holder.readLine(), QByteArray("locked\n"));
-        TStderrCapture err(m_dir.filePath("stderr.txt"));
+        TTraceCapture err;
         QCOMPARE(TRegKey::open(TRegRoot::CurrentUser, "Seed").readString("v"), std::optional<QString>("x"));
         QCOMPARE(err.text(), QByteArray());
         holder.write("go\n");
@@ -407,7 +359,7 @@ private Q_SLOTS:
         QProcess holder;
         startHolder(&holder, 1500);
         QVERIFY(holder.waitForReadyRead(60000));
-        TStderrCapture err(m_dir.filePath("stderr.txt"));
+        TTraceCapture err;
         QVERIFY(TRegKey::create(TRegRoot::CurrentUser, "Mine").writeDword("v", 1));
         QCOMPARE(err.text(), QByteArray());
         QVERIFY(holder.waitForFinished(60000));
@@ -424,7 +376,7 @@ private Q_SLOTS:
         QProcess holder;
         startHolder(&holder, 0);
         QVERIFY(holder.waitForReadyRead(60000));
-        TStderrCapture err(m_dir.filePath("stderr.txt"));
+        TTraceCapture err;
         // Waits out the store's 15 s before it gives up.
         QVERIFY(!TRegKey::create(TRegRoot::CurrentUser, "Mine").isOpen());
         const QByteArray said = err.text();

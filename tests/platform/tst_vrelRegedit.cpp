@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "tests/support/TStoreSandbox.h"
+
 #include <unistd.h>
 
 namespace {
@@ -29,7 +31,7 @@ class tst_vrelRegedit : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TStoreSandbox m_dir;
 
     TRun run(const QStringList& args) { return runTool(args, false); }
 
@@ -73,8 +75,8 @@ class tst_vrelRegedit : public QObject
                               writable ? QFileDevice::Permissions(0x7777) : QFileDevice::Permissions(0x5555));
         if (switchStores) {
             TRegistryStore::closeAll();
-            qputenv("VREL_USER_REGISTRY", QDir(folder).filePath("user.db").toUtf8());
-            qputenv("VREL_MACHINE_REGISTRY", QDir(folder).filePath("machine.db").toUtf8());
+            m_dir.Set("VREL_USER_REGISTRY", QDir(folder).filePath("user.db").toUtf8());
+            m_dir.Set("VREL_MACHINE_REGISTRY", QDir(folder).filePath("machine.db").toUtf8());
         }
         return folder;
     }
@@ -90,12 +92,7 @@ class tst_vrelRegedit : public QObject
 private Q_SLOTS:
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        TRegistryStore::closeAll();
-        QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.path());
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath("user.db").toUtf8());
-        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath("machine.db").toUtf8());
+        QVERIFY(m_dir.Reset());
         QVERIFY(TRegKey::create(TRegRoot::CurrentUser, "Seed").writeString("v", "x"));
     }
     void cleanup() { TRegistryStore::closeAll(); }

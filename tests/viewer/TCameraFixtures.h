@@ -3,7 +3,7 @@
 // Shared by the camera window tests: picture bodies as a camera server sends them, a main form
 // that records what windows ask of it, and a reader for the trace a test process writes.
 
-#include "app/TMainFormServices.h"
+#include "camera/TMainFormServices.h"
 #include "camera/TWebCamera.h"
 #include "net/HTTPGet.h"
 #include "viewer/fImage.h"
@@ -19,6 +19,8 @@
 #include <QStringList>
 #include <QTemporaryFile>
 #include <QtTest>
+
+#include <memory>
 
 #include <unistd.h>
 
@@ -124,16 +126,12 @@ class TRecordingMainForm : public TMainFormServices
 public:
     QStringList Calls;
 
-    TRecordingMainForm() { g_mainFormServices = this; }
-    ~TRecordingMainForm() override { g_mainFormServices = nullptr; }
-
     void CancelOpenDialogs() override { Calls.append(QStringLiteral("CancelOpenDialogs")); }
     void RegisterDialog(QWidget*) override { Calls.append(QStringLiteral("RegisterDialog")); }
     void UnregisterDialog(QWidget*) override { Calls.append(QStringLiteral("UnregisterDialog")); }
-    void OpenCameraWindow(TWebCamera* camera) override
+    void OpenCameraWindow(std::unique_ptr<TWebCamera>) override
     {
         Calls.append(QStringLiteral("OpenCameraWindow"));
-        delete camera;
     }
     void RemoveCameraWindow(QWidget* window) override
     {
@@ -144,10 +142,10 @@ public:
     void RebuildMenus() override { Calls.append(QStringLiteral("RebuildMenus")); }
 };
 
-inline TWebCamera* camera(const QString& description, const QString& url, qint32 interval = 1,
-                          qint32 scale = 100)
+inline std::unique_ptr<TWebCamera> camera(const QString& description, const QString& url, qint32 interval = 1,
+                                          qint32 scale = 100)
 {
-    auto* c = new TWebCamera;
+    auto c = std::make_unique<TWebCamera>();
     c->SetDescription(description);
     c->SetURL(url);
     c->SetUpdateInterval(interval);
@@ -157,11 +155,11 @@ inline TWebCamera* camera(const QString& description, const QString& url, qint32
 }
 
 // The opening sequence of the main form, without the list.
-inline TfrmImage* openWindow(TWebCamera* camera)
+inline TfrmImage* openWindow(std::unique_ptr<TWebCamera> camera, TMainFormServices* mainForm)
 {
-    auto* window = new TfrmImage;
-    window->BindCamera(camera);
-    if (camera->AlwaysOnTop)
+    auto* window = new TfrmImage(mainForm);
+    window->BindCamera(std::move(camera));
+    if (window->Camera()->AlwaysOnTop)
         window->Alwaysontop1Click();
     window->show();
     return window;
@@ -183,50 +181,5 @@ inline bool waitSettled(const TfrmImage* window, int timeoutMs = 10000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
     return settled(window);
 }
-
-// Collects what the process writes to stderr (the trace goes there) while it lives.
-class TStderrCapture
-{
-public:
-    TStderrCapture()
-    {
-        m_file.open();
-        std::fflush(stderr);
-        m_saved = ::dup(2);
-        ::dup2(m_file.handle(), 2);
-    }
-    ~TStderrCapture()
-    {
-        std::fflush(stderr);
-        ::dup2(m_saved, 2);
-        ::close(m_saved);
-    }
-    TStderrCapture(const TStderrCapture&) = delete;
-    TStderrCapture& operator=(const TStderrCapture&) = delete;
-
-    // The trace's status lines for one camera since the capture began, without the prefix.
-    QStringList statusLines(const QString& description)
-    {
-        return linesAfter(QStringLiteral("vrel-trace: status ") + description + QStringLiteral(": "));
-    }
-    // The lines that begin with prefix, without it.
-    QStringList linesAfter(const QString& prefix)
-    {
-        std::fflush(stderr);
-        QFile f(m_file.fileName());
-        f.open(QIODevice::ReadOnly);
-        QStringList lines;
-        for (const QByteArray& line : f.readAll().split('\n')) {
-            const QString text = QString::fromUtf8(line);
-            if (text.startsWith(prefix))
-                lines.append(text.mid(prefix.size()));
-        }
-        return lines;
-    }
-
-private:
-    QTemporaryFile m_file;
-    int m_saved = -1;
-};
 
 } // namespace CameraFixtures

@@ -55,7 +55,7 @@ int main(int argc, char* argv[])
     }
     server.route(QStringLiteral("/cam.png"), TScriptedResponse::ok(quadrantsPng(), "image/png"));
 
-    auto* camera = new TWebCamera;
+    auto camera = std::make_unique<TWebCamera>();
     camera->SetDescription(QStringLiteral("Desktop Cam"));
     camera->SetURL(server.url(QStringLiteral("/cam.png")));
     camera->SetUpdateInterval(5);
@@ -64,8 +64,8 @@ int main(int argc, char* argv[])
     camera->Top = 80;
     camera->AlwaysOnTop = true;
 
-    TfrmImage window;
-    window.BindCamera(camera);
+    TfrmImage window(nullptr);
+    window.BindCamera(std::move(camera));
     window.Alwaysontop1Click();
     window.show();
 

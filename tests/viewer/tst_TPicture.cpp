@@ -12,6 +12,8 @@
 
 #include <cstdio>
 
+#include "tests/support/TTraceCapture.h"
+
 #include <unistd.h>
 
 namespace {
@@ -80,37 +82,6 @@ QByteArray pngAnnouncing(quint32 width, quint32 height)
     qToBigEndian<quint32>(pngCrc(bytes.constData() + 12, 17), bytes.data() + 29);
     return bytes;
 }
-
-// Points stderr at a file for as long as it lives.
-class TStderrCapture
-{
-public:
-    TStderrCapture()
-    {
-        m_file.open();
-        std::fflush(stderr);
-        m_saved = ::dup(2);
-        ::dup2(m_file.handle(), 2);
-    }
-    ~TStderrCapture()
-    {
-        std::fflush(stderr);
-        ::dup2(m_saved, 2);
-        ::close(m_saved);
-    }
-    Q_DISABLE_COPY_MOVE(TStderrCapture)
-
-    QByteArray text()
-    {
-        std::fflush(stderr);
-        QFile f(m_file.fileName());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-    }
-
-private:
-    QTemporaryFile m_file;
-    int m_saved = -1;
-};
 
 // A bitmap header that announces a size but carries no pixel data.
 QByteArray bitmapHeaderOnly(qint32 width, qint32 height)
@@ -222,7 +193,7 @@ private Q_SLOTS:
         // The decoders' complaints are the trace's business (off here): nothing on the terminal,
         // nothing through Qt's message handler.
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
-        TStderrCapture output;
+        TTraceCapture output;
         QVERIFY(!picture.LoadFromFile(path));
         QCOMPARE(output.text(), QByteArray());
         // A failed load leaves the picture it had.

@@ -26,6 +26,8 @@
 #include <functional>
 #include <memory>
 
+#include "tests/support/TCameraSettingsRows.h"
+#include "tests/support/TStoreSandbox.h"
 #include "tests/support/TTestHttpServer.h"
 #include "tests/support/WhenModalShows.h"
 
@@ -66,7 +68,7 @@ class tst_fImage : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TStoreSandbox m_dir;
     std::unique_ptr<TTestHttpServer> m_server;
     std::unique_ptr<TRecordingMainForm> m_mainForm;
     QPointer<TfrmImage> m_window;
@@ -76,9 +78,9 @@ class tst_fImage : public QObject
 
     QString url(const QString& path = QStringLiteral("/cam.jpg")) const { return m_server->url(path); }
 
-    TWebCamera* favourite(const QString& description, qint32 scale = 100)
+    std::unique_ptr<TWebCamera> favourite(const QString& description, qint32 scale = 100)
     {
-        TWebCamera* c = camera(description, url(), 1, scale);
+        auto c = camera(description, url(), 1, scale);
         c->SaveToReg();
         return c;
     }
@@ -86,9 +88,9 @@ class tst_fImage : public QObject
     bool waitSettled() { return CameraFixtures::waitSettled(m_window); }
 
     // Opened, active and done with its first download.
-    TfrmImage* openSettled(TWebCamera* c)
+    TfrmImage* openSettled(std::unique_ptr<TWebCamera> c)
     {
-        m_window = openWindow(c);
+        m_window = openWindow(std::move(c), m_mainForm.get());
         if (!QTest::qWaitForWindowActive(m_window) || !waitSettled())
             return nullptr;
         return m_window;
@@ -103,10 +105,7 @@ private Q_SLOTS:
 
     void init()
     {
-        TRegistryStore::closeAll();
-        QFile::remove(m_dir.filePath(QStringLiteral("user.db")));
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath(QStringLiteral("user.db")).toUtf8());
-        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath(QStringLiteral("machine.db")).toUtf8());
+        QVERIFY(m_dir.Reset());
         m_server = std::make_unique<TTestHttpServer>();
         QVERIFY(m_server->start());
         m_server->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(jpegJfif(640, 480), "image/jpeg"));
@@ -217,7 +216,7 @@ private Q_SLOTS:
         QFETCH(QString, className);
         QFETCH(QString, text);
         QFETCH(QKeySequence, shortcut);
-        TfrmImage window;
+        TfrmImage window(m_mainForm.get());
         QObject* o = window.findChild<QObject*>(name);
         QVERIFY2(o, qPrintable(name));
         QCOMPARE(QString::fromLatin1(o->metaObject()->className()), className);
@@ -229,7 +228,7 @@ private Q_SLOTS:
 
     void windowAsCreated()
     {
-        TfrmImage window;
+        TfrmImage window(m_mainForm.get());
         QCOMPARE(window.objectName(), QStringLiteral("frmImage"));
         const Qt::WindowFlags flags = window.windowFlags();
         QVERIFY(flags.testFlag(Qt::FramelessWindowHint));
@@ -258,7 +257,7 @@ private Q_SLOTS:
 
     void menuOrderAndDefaultEntry()
     {
-        TfrmImage window;
+        TfrmImage window(m_mainForm.get());
         QStringList names;
         for (const QAction* a : window.PopupMenu1->actions())
             names.append(a->objectName());
@@ -289,11 +288,11 @@ private Q_SLOTS:
         QFETCH(int, top);
         QFETCH(bool, onTop);
         m_server->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(jpegJfif(100, 80), "image/jpeg"));
-        TWebCamera* c = camera(QStringLiteral("Harbour"), url());
+        auto c = camera(QStringLiteral("Harbour"), url());
         c->Left = left;
         c->Top = top;
         c->AlwaysOnTop = onTop;
-        m_window = openWindow(c);
+        m_window = openWindow(std::move(c), m_mainForm.get());
         const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
         // Placed while the placeholder shows: 266 x 319.
         QCOMPARE(m_window->pos(),
@@ -347,9 +346,9 @@ private Q_SLOTS:
         QFETCH(QSize, area);
         QFETCH(QSize, window);
         QFETCH(QString, ticked);
-        TWebCamera* c = isFavourite ? favourite(QStringLiteral("Harbour"), 50)
-                                    : camera(QStringLiteral("Harbour"), url(), 1, 50);
-        QVERIFY(openSettled(c));
+        auto c = isFavourite ? favourite(QStringLiteral("Harbour"), 50)
+                             : camera(QStringLiteral("Harbour"), url(), 1, 50);
+        QVERIFY(openSettled(std::move(c)));
         QTest::keyClick(m_window, Qt::Key(key), Qt::ControlModifier);
         QCOMPARE(m_window->Image1->size(), area);
         QCOMPARE(m_window->size(), window);
@@ -378,7 +377,7 @@ private Q_SLOTS:
         TScriptedResponse stall = TScriptedResponse::ok(jpegJfif(), "image/jpeg");
         stall.StallAfter = 0;
         m_server->route(QStringLiteral("/cam.jpg"), stall);
-        m_window = openWindow(camera(QStringLiteral("Harbour"), url()));
+        m_window = openWindow(camera(QStringLiteral("Harbour"), url()), m_mainForm.get());
         QVERIFY(QTest::qWaitForWindowActive(m_window));
         QTest::keyClick(m_window, Qt::Key_3, Qt::ControlModifier);
         QCOMPARE(m_window->Camera()->Scale, 25);
@@ -503,7 +502,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, command);
         QFETCH(QString, address);
-        TfrmImage window;
+        TfrmImage window(m_mainForm.get());
         window.BindCamera(camera(QStringLiteral("Harbour"),
                                  QStringLiteral("http://cam.example/img.cgi?id=7&size=big#top")));
         window.findChild<QAction*>(command)->trigger();
@@ -545,9 +544,9 @@ private Q_SLOTS:
         QFETCH(bool, newKeyStored);
         QFETCH(int, requests);
         m_server->route(QStringLiteral("/other.jpg"), TScriptedResponse::ok(png(), "image/png"));
-        TWebCamera* c = camera(QStringLiteral("Harbour"), url(), 0, 100);
+        auto c = camera(QStringLiteral("Harbour"), url(), 0, 100);
         QVERIFY(c->SaveToReg());
-        QVERIFY(openSettled(c));
+        QVERIFY(openSettled(std::move(c)));
 
         QString seen;
         whenSettingsShow([&](TfrmCameraSettings* d) {
@@ -584,6 +583,59 @@ private Q_SLOTS:
         QVERIFY(waitSettled());
         QCOMPARE(m_server->requestCount(), requests);
         QCOMPARE(m_window->lblStatus->text(), Done);
+    }
+
+    // The window's camera: interval 1, original size, on top, not opened on start-up. URLs are
+    // shown without the loopback server's address.
+    void settingsStoresEachControl_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<bool>("wasFavourite");
+        QTest::addColumn<QString>("record");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("none") << "none" << true << "/cam.jpg|Harbour|1|100|startup=0|top=1" << true;
+        QTest::newRow("url") << "edtURL" << true << "/other.jpg|Harbour|1|100|startup=0|top=1" << true;
+        QTest::newRow("description") << "edtDescr" << true << "/cam.jpg|Flipped|1|100|startup=0|top=1"
+                                     << true;
+        QTest::newRow("interval") << "edtPeriod" << true << "/cam.jpg|Harbour|0|100|startup=0|top=1" << true;
+        QTest::newRow("scale") << "cbxScale" << true << "/cam.jpg|Harbour|1|25|startup=0|top=1" << true;
+        QTest::newRow("open-on-startup")
+            << "chkStartup" << true << "/cam.jpg|Harbour|1|100|startup=1|top=1" << true;
+        QTest::newRow("stay-on-top") << "chkTop" << true << "/cam.jpg|Harbour|1|100|startup=0|top=0" << true;
+        QTest::newRow("add-to-favourites")
+            << "chkAdd" << false << "/cam.jpg|Harbour|1|100|startup=0|top=1" << true;
+        QTest::newRow("not-a-favourite")
+            << "none" << false << "/cam.jpg|Harbour|1|100|startup=0|top=1" << false;
+    }
+    void settingsStoresEachControl()
+    {
+        QFETCH(QString, control);
+        QFETCH(bool, wasFavourite);
+        QFETCH(QString, record);
+        QFETCH(bool, stored);
+        m_server->route(QStringLiteral("/other.jpg"), TScriptedResponse::ok(png(), "image/png"));
+        QVERIFY(openSettled(wasFavourite ? favourite(QStringLiteral("Harbour"))
+                                         : camera(QStringLiteral("Harbour"), url())));
+        whenSettingsShow([&](TfrmCameraSettings* d) {
+            CameraSettingsRows::flip(d, control, url(QStringLiteral("/other.jpg")));
+            QTest::mouseClick(d->btnOk, Qt::LeftButton);
+        });
+        m_window->mnuSettings->trigger();
+        QVERIFY(waitSettled());
+
+        const QString server = url(QStringLiteral("/")).chopped(1);
+        QCOMPARE(CameraSettingsRows::settingsOf(*m_window->Camera()).remove(server), record);
+        QCOMPARE(m_window->windowFlags().testFlag(Qt::WindowStaysOnTopHint), m_window->Camera()->AlwaysOnTop);
+        TWebCamera kept;
+        kept.SetDescription(m_window->Camera()->Description);
+        QCOMPARE(kept.isFavorite(), stored);
+        if (stored) {
+            kept.LoadFromReg();
+            QCOMPARE(CameraSettingsRows::settingsOf(kept).remove(server), record);
+        }
+        // A rename leaves no favourite under the old name.
+        QCOMPARE(TRegKey::exists(TRegRoot::CurrentUser, favouriteKey(QStringLiteral("Harbour"))),
+                 stored && kept.Description == QLatin1String("Harbour"));
     }
 
     // Renaming a favourite to blanks would delete its key and store nothing in its place.
@@ -681,10 +733,10 @@ private Q_SLOTS:
         QFETCH(bool, isFavourite);
         QFETCH(QString, catalogPath);
         QFETCH(QPoint, movedTo);
-        TWebCamera* c =
+        auto c =
             isFavourite ? favourite(QStringLiteral("Harbour")) : camera(QStringLiteral("Harbour"), url());
         c->CatalogPath = catalogPath;
-        QVERIFY(openSettled(c));
+        QVERIFY(openSettled(std::move(c)));
         QCOMPARE(m_window->lblDescription->toolTip(), catalogPath.isEmpty()
                                                           ? QStringLiteral("Harbour")
                                                           : catalogPath + QStringLiteral("\\Harbour"));
@@ -702,10 +754,10 @@ private Q_SLOTS:
         QCOMPARE(storedDword(QStringLiteral("Harbour"), QStringLiteral("Top")), movedTo.y());
 
         // The next opening: 0 on an axis centres the window on it.
-        auto* again = new TWebCamera;
+        auto again = std::make_unique<TWebCamera>();
         again->SetDescription(QStringLiteral("Harbour"));
         again->LoadFromReg();
-        m_window = openWindow(again);
+        m_window = openWindow(std::move(again), m_mainForm.get());
         const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
         QCOMPARE(m_window->pos(),
                  QPoint(movedTo.x() ? movedTo.x() : (screen.width() - 266) / 2, movedTo.y()));

@@ -14,7 +14,9 @@
 
 #include <memory>
 
+#include "tests/support/TStoreSandbox.h"
 #include "tests/support/TTestHttpServer.h"
+#include "tests/support/TTraceCapture.h"
 
 #include "TCameraFixtures.h"
 
@@ -77,7 +79,7 @@ class tst_fImageFetch : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TStoreSandbox m_dir;
     std::unique_ptr<TTestHttpServer> m_server;
     std::unique_ptr<TRecordingMainForm> m_mainForm;
     QPointer<TfrmImage> m_window;
@@ -87,7 +89,7 @@ class tst_fImageFetch : public QObject
     // Opened and active, so that its shortcuts reach it.
     TfrmImage* open(qint32 interval = 1, qint32 scale = 100)
     {
-        m_window = openWindow(camera(QStringLiteral("Harbour"), url(), interval, scale));
+        m_window = openWindow(camera(QStringLiteral("Harbour"), url(), interval, scale), m_mainForm.get());
         return QTest::qWaitForWindowActive(m_window) ? m_window.data() : nullptr;
     }
 
@@ -95,8 +97,6 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        qputenv("VREL_USER_REGISTRY", m_dir.filePath(QStringLiteral("user.db")).toUtf8());
-        qputenv("VREL_MACHINE_REGISTRY", m_dir.filePath(QStringLiteral("machine.db")).toUtf8());
         TRegistryStore::closeAll();
     }
 
@@ -316,7 +316,7 @@ private Q_SLOTS:
     // What a decoder says about a body it refuses reaches the trace, not the terminal.
     void codecMessagesGoToTheTrace()
     {
-        TStderrCapture output;
+        TTraceCapture output;
         m_server->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(png(), "image/png"));
         QVERIFY(open());
         QVERIFY(waitSettled(m_window));
@@ -369,7 +369,7 @@ private Q_SLOTS:
 
     void refreshDuringDownloadEndsItInErrorThenStartsAgain()
     {
-        TStderrCapture trace;
+        TTraceCapture trace;
         m_server->route(QStringLiteral("/cam.jpg"), stalled(jpegJfif(320, 240), 2000));
         QVERIFY(open());
         QVERIFY(m_server->waitForStalled(1));
@@ -399,7 +399,7 @@ private Q_SLOTS:
     void commandsInsideProgressReport()
     {
         QFETCH(QString, command);
-        TStderrCapture trace;
+        TTraceCapture trace;
         m_server->route(QStringLiteral("/cam.jpg"), dripping(jpegJfif(320, 240)));
         QVERIFY(open());
         // A download still running after a moment reports its progress piece by piece.
@@ -451,7 +451,7 @@ private Q_SLOTS:
 
     void closeDuringStalledDownloadRemovesFile()
     {
-        TStderrCapture trace;
+        TTraceCapture trace;
         m_server->route(QStringLiteral("/cam.jpg"), stalled(jpegJfif(320, 240), 3000));
         QVERIFY(open());
         QVERIFY(m_server->waitForStalled(1));
@@ -474,7 +474,7 @@ private Q_SLOTS:
     void traceNamesCameraForEveryChange()
     {
         QFETCH(bool, slow);
-        TStderrCapture trace;
+        TTraceCapture trace;
         m_server->route(QStringLiteral("/cam.jpg"), slow ? dripping(jpegJfif(320, 240))
                                                          : TScriptedResponse::ok(jpegJfif(), "image/jpeg"));
         QVERIFY(open());

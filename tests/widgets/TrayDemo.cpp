@@ -1,3 +1,4 @@
+#include "app/TrayMenuSettings.h"
 #include "widgets/BarMenus.h"
 #include "widgets/TrayShell.h"
 

@@ -1,8 +1,8 @@
+#include "app/TTrayBarColours.h"
 #include "widgets/BarGeometry.h"
 #include "widgets/BarMeasure.h"
 #include "widgets/BarPictures.h"
 #include "widgets/FadeLine.h"
-#include "widgets/TrayMenuSettings.h"
 
 #include <QImage>
 #include <QtTest>

@@ -1,4 +1,4 @@
-#include "widgets/TrayMessageRules.h"
+#include "widgets/TTrayMessageRules.h"
 
 #include <utility>
 

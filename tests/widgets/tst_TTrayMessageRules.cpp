@@ -1,5 +1,5 @@
+#include "widgets/TTrayMessageRules.h"
 #include "widgets/TrayIconRules.h"
-#include "widgets/TrayMessageRules.h"
 
 #include <QStringList>
 #include <QtTest>
@@ -66,7 +66,7 @@ struct TRecorder
 
 } // namespace
 
-class tst_TrayMessageRules : public QObject
+class tst_TTrayMessageRules : public QObject
 {
     Q_OBJECT
 
@@ -85,7 +85,7 @@ private slots:
     void menuPointLeavesThePanel();
 };
 
-void tst_TrayMessageRules::messageSequences_data()
+void tst_TTrayMessageRules::messageSequences_data()
 {
     using M = TTrayMouseMessage;
     QTest::addColumn<Messages>("messages");
@@ -111,7 +111,7 @@ void tst_TrayMessageRules::messageSequences_data()
     QTest::newRow("move") << Messages{M::MouseMove} << QStringList{"move "};
 }
 
-void tst_TrayMessageRules::messageSequences()
+void tst_TTrayMessageRules::messageSequences()
 {
     QFETCH(Messages, messages);
     QFETCH(QStringList, expected);
@@ -124,7 +124,7 @@ void tst_TrayMessageRules::messageSequences()
     QCOMPARE(recorder.log, expected);
 }
 
-void tst_TrayMessageRules::keysAndPositionPassThrough()
+void tst_TTrayMessageRules::keysAndPositionPassThrough()
 {
     TRecorder recorder;
     TTrayMessageRules rules(recorder.Actions());
@@ -138,7 +138,7 @@ void tst_TrayMessageRules::keysAndPositionPassThrough()
     QCOMPARE(recorder.lastPos, QPoint(641, 791));
 }
 
-void tst_TrayMessageRules::throwingClickLeavesNoMark()
+void tst_TTrayMessageRules::throwingClickLeavesNoMark()
 {
     TRecorder recorder;
     TTrayMessageRules::TActions actions = recorder.Actions();
@@ -153,7 +153,7 @@ void tst_TrayMessageRules::throwingClickLeavesNoMark()
     QCOMPARE(recorder.log, (QStringList{"down L left", "up L left"}));
 }
 
-void tst_TrayMessageRules::clearPressedForgetsAButtonDown()
+void tst_TTrayMessageRules::clearPressedForgetsAButtonDown()
 {
     TRecorder recorder;
     TTrayMessageRules rules(recorder.Actions());
@@ -166,7 +166,7 @@ void tst_TrayMessageRules::clearPressedForgetsAButtonDown()
     QVERIFY(!recorder.log.contains("click R right"));
 }
 
-void tst_TrayMessageRules::activationMessages_data()
+void tst_TTrayMessageRules::activationMessages_data()
 {
     using M = TTrayMouseMessage;
     QTest::addColumn<TTrayActivation>("activation");
@@ -179,14 +179,14 @@ void tst_TrayMessageRules::activationMessages_data()
     QTest::newRow("unknown") << TTrayActivation::Unknown << Messages{};
 }
 
-void tst_TrayMessageRules::activationMessages()
+void tst_TTrayMessageRules::activationMessages()
 {
     QFETCH(TTrayActivation, activation);
     QFETCH(Messages, expected);
     QCOMPARE(MessagesForActivation(activation), expected);
 }
 
-void tst_TrayMessageRules::tipText_data()
+void tst_TTrayMessageRules::tipText_data()
 {
     QTest::addColumn<QString>("hint");
     QTest::addColumn<QString>("expected");
@@ -206,14 +206,14 @@ void tst_TrayMessageRules::tipText_data()
         << QString(62, QLatin1Char('c'));
 }
 
-void tst_TrayMessageRules::tipText()
+void tst_TTrayMessageRules::tipText()
 {
     QFETCH(QString, hint);
     QFETCH(QString, expected);
     QCOMPARE(TrayTipText(hint), expected);
 }
 
-void tst_TrayMessageRules::frameIndexes()
+void tst_TTrayMessageRules::frameIndexes()
 {
     QCOMPARE(ClampFrameIndex(-1, 3), 0);
     QCOMPARE(ClampFrameIndex(1, 3), 1);
@@ -224,7 +224,7 @@ void tst_TrayMessageRules::frameIndexes()
     QCOMPARE(NextFrameIndex(0, 1), 0);
 }
 
-void tst_TrayMessageRules::menuPointLeavesThePanel_data()
+void tst_TTrayMessageRules::menuPointLeavesThePanel_data()
 {
     QTest::addColumn<QPoint>("at");
     QTest::addColumn<QRect>("available");
@@ -241,7 +241,7 @@ void tst_TrayMessageRules::menuPointLeavesThePanel_data()
     QTest::newRow("inside-free-part") << QPoint(300, 300) << QRect(0, 40, 1280, 760) << QPoint(300, 300);
 }
 
-void tst_TrayMessageRules::menuPointLeavesThePanel()
+void tst_TTrayMessageRules::menuPointLeavesThePanel()
 {
     QFETCH(QPoint, at);
     QFETCH(QRect, available);
@@ -249,5 +249,5 @@ void tst_TrayMessageRules::menuPointLeavesThePanel()
     QCOMPARE(TrayMenuPoint(at, QRect(0, 0, 1280, 800), available), menu);
 }
 
-QTEST_GUILESS_MAIN(tst_TrayMessageRules)
-#include "tst_TrayMessageRules.moc"
+QTEST_GUILESS_MAIN(tst_TTrayMessageRules)
+#include "tst_TTrayMessageRules.moc"

@@ -1,4 +1,4 @@
-#include "widgets/TrayMenuSettings.h"
+#include "app/TTrayBarColours.h"
 
 TTrayBarColours TrayBarColoursForDepth(int depth)
 {
