@@ -2,8 +2,8 @@
 
 #include "widgets/BarMenus.h"
 
-#include <QHBoxLayout>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
