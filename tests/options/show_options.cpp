@@ -45,7 +45,7 @@ int main(int argc, char* argv[])
     // The hidden main form owns the window, as in the program.
     QWidget owner;
     owner.winId();
-    TfrmOptionsForm form(&owner);
+    TfrmOptionsForm form(nullptr, &owner);
     form.ShowPage(page);
     form.show();
     if (!QTest::qWaitForWindowExposed(&form))

@@ -215,7 +215,7 @@ private Q_SLOTS:
         QWidget owner;
         owner.show();
         QVERIFY(QTest::qWaitForWindowExposed(&owner));
-        TfrmOptionsForm form(&owner);
+        TfrmOptionsForm form(nullptr, &owner);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QCOMPARE(form.parent(), &owner);
