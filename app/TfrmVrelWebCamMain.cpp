@@ -2,6 +2,7 @@
 
 #include "app/ClearRegistryKey.h"
 #include "app/TMenuImages.h"
+#include "app/TNoTrayNotice.h"
 #include "app/TrayMenuSettings.h"
 #include "camera/RegistryLayout.h"
 #include "camera/TCameraFlows.h"
@@ -24,6 +25,7 @@
 #include "platform/TUserPrompt.h"
 #include "viewer/fImage.h"
 #include "widgets/BarMenus.h"
+#include "widgets/TX11WindowManager.h"
 #include "widgets/TrayShell.h"
 
 #include <QAction>
@@ -32,12 +34,16 @@
 #include <QDialog>
 #include <QDir>
 #include <QScreen>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 
 namespace {
+
+// How long a missing tray may take to appear before the program says it found none.
+constexpr int NoTrayWaitMs = 5000;
 
 QString windowName(const QWidget* window)
 {
@@ -284,6 +290,8 @@ bool TfrmVrelWebCamMain::IsFavoriteOpen(const QString& name) const
 void TfrmVrelWebCamMain::OpenCameraWindow(std::unique_ptr<TWebCamera> camera)
 {
     auto* window = new TfrmImage(this, nullptr);
+    if (TX11WindowManager::CameraWindowsUnmanaged())
+        window->setWindowFlag(Qt::X11BypassWindowManagerHint, true);
     window->BindCamera(std::move(camera));
     if (window->Camera()->AlwaysOnTop)
         window->Alwaysontop1Click();
@@ -740,6 +748,22 @@ void TfrmVrelWebCamMain::ActivateTrayIcon()
 {
     tiMain->SetActive(true);
     tiMain->SetHint(QApplication::applicationName());
+    // The headless platforms have no tray and nobody to tell.
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+        QTimer::singleShot(NoTrayWaitMs, this, &TfrmVrelWebCamMain::CheckTrayPresence);
+}
+
+void TfrmVrelWebCamMain::CheckTrayPresence()
+{
+    if (m_closed || m_noTrayNotice || tiMain->TrayAvailable())
+        return;
+    TTrace::write("tray-missing", tiMain->UsesStatusNotifier() ? QStringLiteral("status-notifier")
+                                                               : QStringLiteral("xembed"));
+    m_noTrayNotice = new TNoTrayNotice(
+        PopupMenu1, [this] { runAction([this] { tiMainClick(); }); }, this);
+    m_noTrayNotice->show();
+    ForceForegroundWindow(m_noTrayNotice);
 }
 
 void TfrmVrelWebCamMain::DeactivateTrayIcon()

@@ -14,6 +14,7 @@ class ERegistryError;
 class QAction;
 class QMenu;
 class TBcBarPopupMenu;
+class TNoTrayNotice;
 class TTrayIcon;
 class TfrmImage;
 
@@ -81,6 +82,11 @@ public Q_SLOTS:
     // Opens Readme.txt from the executable's folder, wherever the program was started from.
     void mnuReadmeClick();
     void mnuExitClick();
+
+    // Shows the no-tray notice when no tray can show the icon; it runs a few seconds after the
+    // icon is activated (a panel started with the session may come up after the program) and
+    // says so once per run.
+    void CheckTrayPresence();
 
     // A second copy's request; ignored once the program is ending.
     void HandleInstanceMessage(TInstanceMessage message);
@@ -157,6 +163,7 @@ private:
     QList<QPointer<TfrmImage>> m_closingWindows;
     // Listed windows whose camera sends the same picture for a long time (TfrmImage::Frozen).
     QList<QPointer<TfrmImage>> m_frozenWindows;
+    QPointer<TNoTrayNotice> m_noTrayNotice;
     bool m_closed = false;
     int m_popupDepth = 0;
 };

@@ -4,6 +4,7 @@
 #include "options/ERegistryError.h"
 #include "options/fOptionsNew.h"
 #include "platform/TRegistryStore.h"
+#include "platform/TSessionPlatform.h"
 #include "platform/TSingleInstance.h"
 #include "platform/TTerminationSignals.h"
 #include "platform/TTrace.h"
@@ -51,6 +52,11 @@ int RunSecondCopy(int argc, char* argv[], const TSingleInstance& instance, const
 
 int RunFirstCopy(int argc, char* argv[], const TSingleInstance& instance, const TCommandLine& commandLine)
 {
+    const QString platform = ChooseQtPlatform(QProcessEnvironment::systemEnvironment());
+    if (!platform.isEmpty()) {
+        qputenv("QT_QPA_PLATFORM", platform.toLatin1());
+        TTrace::step(QStringLiteral("platform %1").arg(platform));
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vrel Web Camera"));
     QApplication::setApplicationDisplayName(QStringLiteral("Vrel Web Camera"));

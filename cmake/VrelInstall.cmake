@@ -58,6 +58,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window system plugins of Qt (xcb, wayland) are in a package of their own.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-# Opening web pages and mail links goes through the desktop's default handler.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# xdg-utils: web pages and mail links go through the desktop's default handler. qt6-wayland: on
+# a Wayland session without XWayland the program runs as a Wayland client.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-wayland")
 include(CPack)

@@ -10,6 +10,8 @@ packages=(
     # Test servers and the virtual desktop used by the end-to-end tests and by `make run` without a display.
     nginx-light openssl ca-certificates
     xvfb trayer xdotool x11-utils imagemagick openbox
+    # The Wayland session test: a headless compositor with XWayland, a StatusNotifier tray, screenshots.
+    sway waybar grim qt6-wayland xwayland dbus dbus-user-session
     # The install and package test.
     desktop-file-utils appstream lintian man-db
 )

@@ -1,12 +1,14 @@
 #include "widgets/TrayShell.h"
 
 #include "widgets/BarMenus.h"
+#include "widgets/TStatusNotifierItem.h"
 #include "widgets/TTrayModalBypass.h"
 #include "widgets/TrayIconRules.h"
 
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QScreen>
 #include <QWidget>
 
 #include <algorithm>
@@ -66,8 +68,16 @@ TTrayIcon::TTrayIcon(QObject* owner)
 {
     m_animationTimer.setInterval(m_interval);
     connect(&m_animationTimer, &QTimer::timeout, this, &TTrayIcon::NextFrame);
-    connect(m_tray, &QSystemTrayIcon::activated, this, &TTrayIcon::HandleActivation);
+    connect(m_tray, &QSystemTrayIcon::activated, this,
+            qOverload<QSystemTrayIcon::ActivationReason>(&TTrayIcon::HandleActivation));
     m_modalBypass = std::make_unique<TTrayModalBypass>(m_tray);
+    // Qt would take this route as well, but without the point of the click; its own icon then
+    // stays hidden.
+    if (TStatusNotifierItem::WatcherPresent()) {
+        m_sni = std::make_unique<TStatusNotifierItem>();
+        connect(m_sni.get(), &TStatusNotifierItem::Activated, this,
+                qOverload<QSystemTrayIcon::ActivationReason, QPoint>(&TTrayIcon::HandleActivation));
+    }
 }
 
 TTrayIcon::~TTrayIcon()
@@ -141,8 +151,18 @@ QIcon TTrayIcon::CurrentIcon() const
 
 void TTrayIcon::FillRecord()
 {
+    if (m_sni) {
+        m_sni->SetIcon(CurrentIcon());
+        m_sni->SetToolTip(TrayTipText(m_hint));
+        return;
+    }
     m_tray->setIcon(CurrentIcon());
     m_tray->setToolTip(TrayTipText(m_hint));
+}
+
+bool TTrayIcon::TrayAvailable() const
+{
+    return m_sni ? TStatusNotifierItem::HostPresent() : QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void TTrayIcon::AddIcon()
@@ -152,9 +172,14 @@ void TTrayIcon::AddIcon()
         return;
     m_rules.ClearPressed();
     FillRecord();
-    // Qt keeps a shown icon waiting and docks it once a tray appears, so handing it over
-    // always succeeds.
-    m_tray->show();
+    // Qt keeps a shown icon waiting and docks it once a tray appears, and an item on the bus
+    // waits for a watcher in the same way, so handing it over succeeds unless the bus refuses.
+    if (m_sni) {
+        if (!m_sni->Show())
+            return;
+    } else {
+        m_tray->show();
+    }
     m_added = true;
     if (m_animated)
         m_animationTimer.start();
@@ -163,6 +188,8 @@ void TTrayIcon::AddIcon()
 void TTrayIcon::RemoveIcon()
 {
     m_tray->hide();
+    if (m_sni)
+        m_sni->Hide();
     m_added = false;
     m_rules.ClearPressed();
     m_animationTimer.stop();
@@ -267,4 +294,17 @@ void TTrayIcon::HandleActivation(QSystemTrayIcon::ActivationReason reason)
 {
     for (TTrayMouseMessage message : MessagesForActivation(ActivationOf(reason)))
         HandleMessage(message);
+}
+
+void TTrayIcon::HandleActivation(QSystemTrayIcon::ActivationReason reason, QPoint at)
+{
+    if (reason == QSystemTrayIcon::Context) {
+        const QScreen* screen = QGuiApplication::screenAt(at);
+        if (!screen)
+            screen = QGuiApplication::primaryScreen();
+        if (screen)
+            at = TrayMenuPoint(at, screen->geometry(), screen->availableGeometry());
+    }
+    for (TTrayMouseMessage message : MessagesForActivation(ActivationOf(reason)))
+        HandleMessage(message, KeysHeldNow(), at);
 }

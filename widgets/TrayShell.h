@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+class TStatusNotifierItem;
 class TTrayModalBypass;
 
 // One icon in the desktop's notification area, with a tip, click events, an attached popup
@@ -28,7 +29,10 @@ class TTrayModalBypass;
 // attached (and its AutoPopup property is not false) and raises OnClick otherwise; a double
 // click runs the menu's default action when it is enabled and raises OnDblClick otherwise. The
 // menu is opened by this component, never handed to the desktop, so it shows as it paints
-// itself. Events run on the UI thread; an exception from a handler goes to ErrorDisplay and
+// itself. On a desktop whose tray speaks the StatusNotifier protocol over D-Bus (a watcher is on
+// the session bus when the icon is made), the icon is a TStatusNotifierItem, and the point the
+// tray gives with a click stands for the cursor; otherwise it is an X11 (XEmbed) tray icon.
+// Events run on the UI thread; an exception from a handler goes to ErrorDisplay and
 // the icon goes on handling messages. A handler must not delete the icon (use deleteLater()).
 // The animation steps on a UI-thread timer that pauses while the icon is not shown.
 class TTrayIcon : public QObject
@@ -85,6 +89,14 @@ public:
     void HandleMessage(TTrayMouseMessage message, TShiftState keys, QPoint pos);
     // What the desktop reports: each activation is handled as its button messages.
     void HandleActivation(QSystemTrayIcon::ActivationReason reason);
+    // The same at a point the tray gave (screen coordinates), instead of the cursor's.
+    void HandleActivation(QSystemTrayIcon::ActivationReason reason, QPoint at);
+
+    // True when the icon goes to a StatusNotifier tray (StatusNotifierItem() is then set).
+    bool UsesStatusNotifier() const { return m_sni != nullptr; }
+    TStatusNotifierItem* StatusNotifierItem() const { return m_sni.get(); }
+    // Whether a tray that shows the icon is there now; false on a desktop without one.
+    bool TrayAvailable() const;
 
     // The desktop side of the icon: its visibility, picture and tip follow this component, and
     // its activated() signal feeds HandleActivation. Give it no context menu of its own.
@@ -108,6 +120,7 @@ private:
     void DblClick();
 
     QSystemTrayIcon* m_tray;
+    std::unique_ptr<TStatusNotifierItem> m_sni;
     // Keeps the icon's clicks coming while an application-modal dialog runs (X11 only).
     std::unique_ptr<TTrayModalBypass> m_modalBypass;
     QTimer m_animationTimer;

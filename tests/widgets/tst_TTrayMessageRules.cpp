@@ -81,6 +81,8 @@ private slots:
     void tipText_data();
     void tipText();
     void frameIndexes();
+    void menuPointLeavesThePanel_data();
+    void menuPointLeavesThePanel();
 };
 
 void tst_TTrayMessageRules::messageSequences_data()
@@ -220,6 +222,31 @@ void tst_TTrayMessageRules::frameIndexes()
     QCOMPARE(NextFrameIndex(0, 3), 1);
     QCOMPARE(NextFrameIndex(2, 3), 0);
     QCOMPARE(NextFrameIndex(0, 1), 0);
+}
+
+void tst_TTrayMessageRules::menuPointLeavesThePanel_data()
+{
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QPoint>("menu");
+    const QRect screen(0, 0, 1280, 800);
+    QTest::newRow("top-bar-unknown") << QPoint(1262, 15) << screen << QPoint(1262, 30);
+    QTest::newRow("bottom-bar-unknown") << QPoint(1262, 785) << screen << QPoint(1262, 771);
+    QTest::newRow("left-bar-unknown") << QPoint(12, 400) << screen << QPoint(24, 400);
+    QTest::newRow("right-bar-unknown") << QPoint(1267, 400) << screen << QPoint(1255, 400);
+    QTest::newRow("far-from-any-edge") << QPoint(640, 400) << screen << QPoint(640, 400);
+    QTest::newRow("just-outside-the-band") << QPoint(640, 64) << screen << QPoint(640, 64);
+    QTest::newRow("top-panel-known") << QPoint(1262, 15) << QRect(0, 40, 1280, 760) << QPoint(1262, 40);
+    QTest::newRow("bottom-panel-known") << QPoint(30, 790) << QRect(0, 0, 1280, 770) << QPoint(30, 769);
+    QTest::newRow("inside-free-part") << QPoint(300, 300) << QRect(0, 40, 1280, 760) << QPoint(300, 300);
+}
+
+void tst_TTrayMessageRules::menuPointLeavesThePanel()
+{
+    QFETCH(QPoint, at);
+    QFETCH(QRect, available);
+    QFETCH(QPoint, menu);
+    QCOMPARE(TrayMenuPoint(at, QRect(0, 0, 1280, 800), available), menu);
 }
 
 QTEST_GUILESS_MAIN(tst_TTrayMessageRules)

@@ -1,5 +1,6 @@
 #include "app/TrayMenuSettings.h"
 #include "widgets/BarMenus.h"
+#include "widgets/TStatusNotifierItem.h"
 #include "widgets/TrayShell.h"
 
 #include <QAction>
@@ -90,6 +91,8 @@ private slots:
     void animationCyclesThroughIcons();
     void animationNeedsIcons();
     void destroyedMenuIsDetached();
+    void statusNotifierCallsBecomeActivations_data();
+    void statusNotifierCallsBecomeActivations();
 };
 
 void tst_TrayShell::rightClickOpensTheMenuAtTheCursor()
@@ -391,6 +394,49 @@ void tst_TrayShell::destroyedMenuIsDetached()
 
     tray.HandleActivation(QSystemTrayIcon::Context);
     QCOMPARE(clicks, 1);
+}
+
+void tst_TrayShell::statusNotifierCallsBecomeActivations_data()
+{
+    // The tray's calls in order: A Activate, S SecondaryActivate, C ContextMenu.
+    QTest::addColumn<QString>("calls");
+    QTest::addColumn<int>("doubleClickInterval");
+    QTest::addColumn<QList<int>>("reasons");
+    const int trigger = QSystemTrayIcon::Trigger;
+    const int dbl = QSystemTrayIcon::DoubleClick;
+    QTest::newRow("one-activate") << "A" << 400 << QList<int>{trigger};
+    QTest::newRow("two-activates-are-a-double-click") << "AA" << 400 << QList<int>{trigger, dbl};
+    QTest::newRow("a-third-starts-anew") << "AAA" << 400 << QList<int>{trigger, dbl, trigger};
+    QTest::newRow("right-click-between")
+        << "ACA" << 400 << QList<int>{trigger, QSystemTrayIcon::Context, trigger};
+    QTest::newRow("middle-click") << "S" << 400 << QList<int>{QSystemTrayIcon::MiddleClick};
+    QTest::newRow("double-clicks-off") << "AA" << 0 << QList<int>{trigger, trigger};
+}
+
+void tst_TrayShell::statusNotifierCallsBecomeActivations()
+{
+    QFETCH(QString, calls);
+    QFETCH(int, doubleClickInterval);
+    QFETCH(QList<int>, reasons);
+    TStatusNotifierItem item;
+    item.SetDoubleClickInterval(doubleClickInterval);
+    QSignalSpy spy(&item, &TStatusNotifierItem::Activated);
+    const QPoint at(1262, 15);
+    for (QChar call : calls) {
+        if (call == 'A')
+            item.Activate(at);
+        else if (call == 'S')
+            item.SecondaryActivate(at);
+        else
+            item.ContextMenu(at);
+    }
+    QList<int> seen;
+    for (const QList<QVariant>& signal : spy) {
+        seen.append(signal.at(0).toInt());
+        // The tray's point comes along unchanged.
+        QCOMPARE(signal.at(1).toPoint(), at);
+    }
+    QCOMPARE(seen, reasons);
 }
 
 QTEST_MAIN(tst_TrayShell)
