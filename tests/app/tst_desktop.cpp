@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "tests/support/TTraceCapture.h"
+
 namespace {
 
 const QString Program = QStringLiteral(VREL_BIN_DIR "/vrel-web-camera");
@@ -176,13 +178,7 @@ QStringList tst_desktop::Lines()
 {
     if (m_program)
         m_output += QString::fromUtf8(m_program->readAll());
-    QStringList result;
-    for (QString line : m_output.split('\n', Qt::SkipEmptyParts)) {
-        if (line.startsWith("vrel-trace: "))
-            line.remove(0, 12);
-        result.append(line);
-    }
-    return result;
+    return ProgramOutputLines(m_output);
 }
 
 QRect tst_desktop::FindWindow(const QString& namePrefix, bool docked)

@@ -9,6 +9,8 @@
 
 #include <memory>
 
+#include "tests/support/TTraceCapture.h"
+
 namespace {
 
 const QString Program = QStringLiteral(VREL_BIN_DIR "/vrel-web-camera");
@@ -77,13 +79,7 @@ QStringList tst_notray::Lines()
 {
     if (m_program)
         m_output += QString::fromUtf8(m_program->readAll());
-    QStringList result;
-    for (QString line : m_output.split('\n', Qt::SkipEmptyParts)) {
-        if (line.startsWith("vrel-trace: "))
-            line.remove(0, 12);
-        result.append(line);
-    }
-    return result;
+    return ProgramOutputLines(m_output);
 }
 
 QStringList tst_notray::VisibleWindows(const QString& name)

@@ -10,6 +10,8 @@
 
 #include <memory>
 
+#include "tests/support/TTraceCapture.h"
+
 #include <signal.h>
 
 namespace {
@@ -46,13 +48,7 @@ public:
     QStringList lines()
     {
         m_text += QString::fromUtf8(m_process.readAll());
-        QStringList result;
-        for (QString line : m_text.split('\n', Qt::SkipEmptyParts)) {
-            if (line.startsWith("vrel-trace: "))
-                line.remove(0, 12);
-            result.append(line);
-        }
-        return result;
+        return ProgramOutputLines(m_text);
     }
     // The lines of the events that show the start-up's course, in order.
     QStringList course()

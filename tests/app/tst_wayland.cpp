@@ -22,6 +22,8 @@
 #include <functional>
 #include <memory>
 
+#include "tests/support/TTraceCapture.h"
+
 namespace {
 
 const QString Program = QStringLiteral(VREL_BIN_DIR "/vrel-web-camera");
@@ -185,13 +187,7 @@ QStringList tst_wayland::Lines()
 {
     if (m_program)
         m_output += QString::fromUtf8(m_program->readAll());
-    QStringList result;
-    for (QString line : m_output.split('\n', Qt::SkipEmptyParts)) {
-        if (line.startsWith("vrel-trace: "))
-            line.remove(0, 12);
-        result.append(line);
-    }
-    return result;
+    return ProgramOutputLines(m_output);
 }
 
 QImage tst_wayland::Screenshot(const QString& name)

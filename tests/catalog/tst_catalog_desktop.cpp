@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "tests/support/TNginxServer.h"
+#include "tests/support/TTraceCapture.h"
 
 namespace {
 
@@ -149,13 +150,7 @@ QStringList tst_catalog_desktop::Lines()
 {
     if (m_program)
         m_output += QString::fromUtf8(m_program->readAll());
-    QStringList result;
-    for (QString line : m_output.split('\n', Qt::SkipEmptyParts)) {
-        if (line.startsWith("vrel-trace: "))
-            line.remove(0, 12);
-        result.append(line);
-    }
-    return result;
+    return ProgramOutputLines(m_output);
 }
 
 // The program's window below trayer's panel.

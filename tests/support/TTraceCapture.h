@@ -9,6 +9,19 @@
 
 #include <unistd.h>
 
+// A program's output, a line each: trace lines lose their "vrel-trace: " prefix, other lines (a
+// warning, a message) stay as they are.
+inline QStringList ProgramOutputLines(const QString& output)
+{
+    QStringList result;
+    for (QString line : output.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (line.startsWith(QLatin1String("vrel-trace: ")))
+            line.remove(0, 12);
+        result.append(line);
+    }
+    return result;
+}
+
 // Collects what this process writes to stderr while it lives, by pointing stderr at a file;
 // the trace goes there when the test runs with VREL_TRACE=1. The terminal gets it back on
 // destruction.
