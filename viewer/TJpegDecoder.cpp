@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 
@@ -36,10 +37,17 @@ void traceMessage(j_common_ptr info)
     TTrace::write("codec", QStringLiteral("libjpeg: ") + QString::fromLatin1(text));
 }
 
-// Runs the decompression; kept free of objects with destructors, as longjmp skips them.
-TResult run(jpeg_decompress_struct* info, const QByteArray& bytes,
-            const std::function<bool(const QSize&)>& sizeAllowed, QImage* image, int scaleDenom,
-            QSize* natural)
+void create(jpeg_decompress_struct* info, TErrorManager* errors)
+{
+    info->err = jpeg_std_error(&errors->Base);
+    errors->Base.error_exit = errorExit;
+    errors->Base.output_message = traceMessage;
+    jpeg_create_decompress(info);
+}
+
+// The header and the start of the decompression; output_width/height are known afterwards.
+TResult start(jpeg_decompress_struct* info, const QByteArray& bytes,
+              const std::function<bool(const QSize&)>& sizeAllowed, int scaleDenom)
 {
     jpeg_mem_src(info, reinterpret_cast<const unsigned char*>(bytes.constData()),
                  static_cast<unsigned long>(bytes.size()));
@@ -47,14 +55,25 @@ TResult run(jpeg_decompress_struct* info, const QByteArray& bytes,
         return TResult::Refused;
     if (info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK)
         return TResult::Unsupported;
-    if (!sizeAllowed(QSize(int(info->image_width), int(info->image_height))))
+    if (sizeAllowed && !sizeAllowed(QSize(int(info->image_width), int(info->image_height))))
         return TResult::Refused;
-    if (natural)
-        *natural = QSize(int(info->image_width), int(info->image_height));
     info->out_color_space = JCS_EXT_BGRX; // the byte order of QImage::Format_RGB32 in memory
     info->scale_num = 1;
     info->scale_denom = static_cast<unsigned int>(scaleDenom);
     jpeg_start_decompress(info);
+    return TResult::Decoded;
+}
+
+// Runs the decompression; kept free of objects with destructors, as longjmp skips them.
+TResult run(jpeg_decompress_struct* info, const QByteArray& bytes,
+            const std::function<bool(const QSize&)>& sizeAllowed, QImage* image, int scaleDenom,
+            QSize* natural)
+{
+    const TResult started = start(info, bytes, sizeAllowed, scaleDenom);
+    if (started != TResult::Decoded)
+        return started;
+    if (natural)
+        *natural = QSize(int(info->image_width), int(info->image_height));
     *image = QImage(int(info->output_width), int(info->output_height), QImage::Format_RGB32);
     if (image->isNull())
         return TResult::Refused;
@@ -67,17 +86,81 @@ TResult run(jpeg_decompress_struct* info, const QByteArray& bytes,
     return TResult::Decoded;
 }
 
+// Decodes up to rowLimit rows into strip (StripRows rows of the output width) and draws each.
+// Holds no object with a destructor across libjpeg's calls, as longjmp skips them.
+void decodeRows(jpeg_decompress_struct* info, QImage* strip, int rowLimit,
+                const std::function<void(const QImage&, int, int)>& draw)
+{
+    const int limit = std::min(rowLimit, int(info->output_height));
+    JSAMPROW rows[StripRows];
+    while (int(info->output_scanline) < limit) {
+        const int top = int(info->output_scanline);
+        const int wanted = std::min(StripRows, limit - top);
+        for (int i = 0; i < wanted; ++i)
+            rows[i] = strip->scanLine(i);
+        int got = 0;
+        while (got < wanted) {
+            const JDIMENSION n = jpeg_read_scanlines(info, rows + got, JDIMENSION(wanted - got));
+            if (n == 0)
+                return;
+            got += int(n);
+        }
+        draw(*strip, top, got);
+    }
+}
+
 } // namespace
+
+TResult Probe(const QByteArray& bytes, const std::function<bool(const QSize&)>& sizeAllowed, int scaleDenom,
+              QSize* natural, QSize* output)
+{
+    jpeg_decompress_struct info;
+    TErrorManager errors;
+    create(&info, &errors);
+    TResult result = TResult::Refused;
+    if (setjmp(errors.Jump) == 0) {
+        result = start(&info, bytes, sizeAllowed, scaleDenom);
+        if (result == TResult::Decoded) {
+            *natural = QSize(int(info.image_width), int(info.image_height));
+            *output = QSize(int(info.output_width), int(info.output_height));
+        }
+    }
+    jpeg_destroy_decompress(&info);
+    return result;
+}
+
+bool DecodeStrips(const QByteArray& bytes, int scaleDenom, int rowLimit,
+                  const std::function<void(const QImage& strip, int top, int rows)>& draw)
+{
+    jpeg_decompress_struct info;
+    TErrorManager errors;
+    create(&info, &errors);
+    // Read again after a jump back: kept in memory, not in a register.
+    volatile bool ok = false;
+    if (setjmp(errors.Jump) == 0)
+        ok = start(&info, bytes, nullptr, scaleDenom) == TResult::Decoded;
+    QImage strip;
+    if (ok) {
+        strip = QImage(int(info.output_width), StripRows, QImage::Format_RGB32);
+        ok = !strip.isNull();
+    }
+    if (ok) {
+        if (setjmp(errors.Jump) == 0)
+            decodeRows(&info, &strip, rowLimit, draw);
+        else
+            ok = false;
+    }
+    // The rows below rowLimit are not wanted: abort rather than decode them to finish.
+    jpeg_destroy_decompress(&info);
+    return ok;
+}
 
 TResult Decode(const QByteArray& bytes, const std::function<bool(const QSize&)>& sizeAllowed, QImage* image,
                int scaleDenom, QSize* natural)
 {
     jpeg_decompress_struct info;
     TErrorManager errors;
-    info.err = jpeg_std_error(&errors.Base);
-    errors.Base.error_exit = errorExit;
-    errors.Base.output_message = traceMessage;
-    jpeg_create_decompress(&info);
+    create(&info, &errors);
     TResult result = TResult::Refused;
     if (setjmp(errors.Jump) == 0)
         result = run(&info, bytes, sizeAllowed, image, scaleDenom, natural);

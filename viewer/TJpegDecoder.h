@@ -23,4 +23,19 @@ enum class TResult
 TResult Decode(const QByteArray& bytes, const std::function<bool(const QSize&)>& sizeAllowed, QImage* image,
                int scaleDenom = 1, QSize* natural = nullptr);
 
+// What a picture drawn straight from its bytes needs before it is shown: the header read, the
+// limits asked, and the decompression started at 1/scaleDenom (a decode stops at the same errors
+// there), without a row decoded or pixel memory taken. output receives the size rows come out at.
+TResult Probe(const QByteArray& bytes, const std::function<bool(const QSize&)>& sizeAllowed, int scaleDenom,
+              QSize* natural, QSize* output);
+
+// Rows to draw: decodes the first rowLimit rows at 1/scaleDenom, StripRows at a time, and hands
+// each strip to draw with the row it starts at and the number of its rows decoded (the last strip
+// may have fewer); the strip is valid during the call only. A frame
+// of the whole picture is never held. False when libjpeg gave up; the strips drawn until then
+// stay drawn.
+constexpr int StripRows = 16;
+bool DecodeStrips(const QByteArray& bytes, int scaleDenom, int rowLimit,
+                  const std::function<void(const QImage& strip, int top, int rows)>& draw);
+
 } // namespace TJpegDecoder

@@ -118,10 +118,31 @@ bool TPicture::LoadFromFile(const QString& fileName, int scalePercent)
     return LoadFromData(std::move(bytes), format, scalePercent);
 }
 
-bool TPicture::LoadFromData(QByteArray bytes, TFormat format, int scalePercent)
+bool TPicture::LoadFromData(QByteArray bytes, TFormat format, int scalePercent, TDecode decode)
 {
     if (format == TFormat::None || bytes.size() > MaxFileBytes)
         return false;
+
+    if (format == TFormat::Jpeg && decode == TDecode::WhenDrawn) {
+        QSize natural;
+        QSize output;
+        const int denominator = jpegDenominator(scalePercent);
+        switch (TJpegDecoder::Probe(bytes, fitsLimits, denominator, &natural, &output)) {
+        case TJpegDecoder::TResult::Decoded:
+            m_image = QImage();
+            m_natural = natural;
+            m_frameSize = output;
+            m_whenDrawn = true;
+            m_denominator = denominator;
+            m_bytes = std::move(bytes);
+            m_format = format;
+            return true;
+        case TJpegDecoder::TResult::Refused:
+            return false;
+        case TJpegDecoder::TResult::Unsupported:
+            break; // CMYK: decoded now, by Qt's reader
+        }
+    }
 
     if (format == TFormat::Jpeg) {
         QImage image;
@@ -131,6 +152,8 @@ bool TPicture::LoadFromData(QByteArray bytes, TFormat format, int scalePercent)
         case TJpegDecoder::TResult::Decoded:
             m_image = std::move(image);
             m_natural = natural;
+            m_frameSize = m_image.size();
+            m_whenDrawn = false;
             m_denominator = denominator;
             m_bytes = std::move(bytes);
             m_format = format;
@@ -148,6 +171,8 @@ bool TPicture::LoadFromData(QByteArray bytes, TFormat format, int scalePercent)
             return false;
         m_image = std::move(image);
         m_natural = m_image.size();
+        m_frameSize = m_natural;
+        m_whenDrawn = false;
         m_denominator = 1;
         m_bytes = std::move(bytes);
         m_format = format;
@@ -173,6 +198,8 @@ bool TPicture::LoadFromData(QByteArray bytes, TFormat format, int scalePercent)
     buffer.close();
     m_image = std::move(image);
     m_natural = m_image.size();
+    m_frameSize = m_natural;
+    m_whenDrawn = false;
     m_denominator = 1;
     m_bytes = std::move(bytes);
     m_format = format;
@@ -184,7 +211,7 @@ bool TPicture::Rescale(int scalePercent)
     if (m_format != TFormat::Jpeg || m_bytes.isEmpty() || jpegDenominator(scalePercent) == m_denominator)
         return false;
     const QByteArray bytes = m_bytes;
-    return LoadFromData(bytes, TFormat::Jpeg, scalePercent);
+    return LoadFromData(bytes, TFormat::Jpeg, scalePercent, m_whenDrawn ? TDecode::WhenDrawn : TDecode::Now);
 }
 
 void TPicture::LoadBlank()
@@ -197,6 +224,8 @@ void TPicture::LoadBlank()
         m_image.fill(Qt::darkGray);
     }
     m_natural = m_image.size();
+    m_frameSize = m_natural;
+    m_whenDrawn = false;
     m_denominator = 1;
     m_bytes.clear();
     m_format = TFormat::Bmp;
@@ -206,6 +235,8 @@ void TPicture::Clear()
 {
     m_image = QImage();
     m_natural = QSize();
+    m_frameSize = QSize();
+    m_whenDrawn = false;
     m_denominator = 1;
     m_bytes.clear();
     m_format = TFormat::None;
@@ -213,7 +244,7 @@ void TPicture::Clear()
 
 bool TPicture::SaveToFile(const QString& fileName) const
 {
-    if (m_image.isNull())
+    if (IsEmpty())
         return false;
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
@@ -229,13 +260,54 @@ bool TPicture::SaveToFile(const QString& fileName) const
     return file.commit();
 }
 
-void TPicture::Draw(QPainter& painter, const QRect& target) const
+bool TPicture::Draw(QPainter& painter, const QRect& target, const QRect& exposed) const
 {
-    if (m_image.isNull() || target.isEmpty())
-        return;
+    if (IsEmpty() || target.isEmpty())
+        return true;
+    // Decoded now after all when the frame would have to be scaled: scaled strip by strip, the
+    // joins would show.
+    QImage frame = m_image;
+    if (m_whenDrawn) {
+        const QSize over = m_frameSize - target.size();
+        // A fraction of the size rounds up, the shown scale down: a pixel more is cut off.
+        if (over.width() >= 0 && over.height() >= 0 && over.width() <= 1 && over.height() <= 1)
+            return drawStrips(painter, target, exposed);
+        if (TJpegDecoder::Decode(m_bytes, fitsLimits, &frame, m_denominator) !=
+            TJpegDecoder::TResult::Decoded) {
+            painter.fillRect(target, Qt::black);
+            return false;
+        }
+    }
     painter.save();
-    if (target.size() != m_image.size())
+    if (target.size() != frame.size())
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(target, m_image);
+    painter.drawImage(target, frame);
     painter.restore();
+    return true;
+}
+
+bool TPicture::drawStrips(QPainter& painter, const QRect& target, const QRect& exposed) const
+{
+    const QRect wanted = exposed.isNull() ? target : exposed.intersected(target);
+    if (wanted.isEmpty())
+        return true;
+    painter.save();
+    painter.setClipRect(wanted, Qt::IntersectClip);
+    int drawnRows = 0;
+    const bool decoded =
+        TJpegDecoder::DecodeStrips(m_bytes, m_denominator, wanted.bottom() - target.top() + 1,
+                                   [&](const QImage& strip, int top, int rows) {
+                                       drawnRows = top + rows;
+                                       // Strips above the part to draw are decoded (a JPEG is read from its
+                                       // start) but not drawn.
+                                       if (target.top() + drawnRows > wanted.top())
+                                           painter.drawImage(QPoint(target.left(), target.top() + top), strip,
+                                                             QRect(0, 0, strip.width(), rows));
+                                   });
+    if (target.top() + drawnRows <= wanted.bottom())
+        painter.fillRect(QRect(wanted.left(), target.top() + drawnRows, wanted.width(),
+                               wanted.bottom() - target.top() - drawnRows + 1),
+                         Qt::black);
+    painter.restore();
+    return decoded;
 }

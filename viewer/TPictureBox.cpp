@@ -1,5 +1,6 @@
 #include "viewer/TPictureBox.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 
 TPictureBox::TPictureBox(QWidget* parent) : QWidget(parent)
@@ -16,11 +17,11 @@ void TPictureBox::SetPicture(const TPicture& picture)
     update();
 }
 
-void TPictureBox::paintEvent(QPaintEvent*)
+void TPictureBox::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     if (m_picture.IsEmpty())
         painter.fillRect(rect(), palette().window());
     else
-        m_picture.Draw(painter, rect());
+        m_picture.Draw(painter, rect(), event->rect());
 }

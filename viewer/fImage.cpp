@@ -463,7 +463,9 @@ void TfrmImage::showNewPicture(QObject* Sender, QByteArray body, const QByteArra
     const qsizetype frameBytesBefore = Image1->Picture().Image().sizeInBytes();
     {
         TPicture picture;
-        loaded = picture.LoadFromData(body, TPicture::FormatForExtension(ImageExt), m_camera->Scale);
+        // Drawn straight from the camera's bytes: the window holds no frame of its own.
+        loaded = picture.LoadFromData(body, TPicture::FormatForExtension(ImageExt), m_camera->Scale,
+                                      TPicture::TDecode::WhenDrawn);
         if (loaded) {
             Image2->SetPicture(picture);
             m_camera->ImageWidth = Image2->width();

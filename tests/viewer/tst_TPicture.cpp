@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QPainter>
 #include <QRegularExpression>
@@ -25,6 +26,18 @@ QImage twoColours(int w, int h)
     image.fill(Qt::blue);
     QPainter p(&image);
     p.fillRect(0, 0, w / 2, h, Qt::red);
+    return image;
+}
+
+// Every row and column different, so a strip drawn one row off or a pixel short shows.
+QImage detailed(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < w; ++x)
+            line[x] = qRgb((x * 7 + y) & 0xff, (y * 5) & 0xff, ((x ^ y) * 3) & 0xff);
+    }
     return image;
 }
 
@@ -147,6 +160,11 @@ private Q_SLOTS:
         TPicture picture;
         QVERIFY(picture.LoadFromFile(write(name, bytes)));
         QCOMPARE(QSize(picture.Width(), picture.Height()), size);
+        TPicture drawn;
+        QVERIFY(drawn.LoadFromData(bytes, TPicture::FormatForExtension(QFileInfo(name).suffix()), 100,
+                                   TPicture::TDecode::WhenDrawn));
+        QCOMPARE(QSize(drawn.Width(), drawn.Height()), size);
+        QCOMPARE(drawn.FrameSize(), picture.Image().size());
     }
 
     void refusesWhatItsDecoderCannotRead_data()
@@ -195,6 +213,9 @@ private Q_SLOTS:
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
         TTraceCapture output;
         QVERIFY(!picture.LoadFromFile(path));
+        // Refused as well when only the header is read at load.
+        QVERIFY(!picture.LoadFromData(bytes, TPicture::FormatForExtension(QFileInfo(name).suffix()), 100,
+                                      TPicture::TDecode::WhenDrawn));
         QCOMPARE(output.text(), QByteArray());
         // A failed load leaves the picture it had.
         QCOMPARE(QSize(picture.Width(), picture.Height()), QSize(256, 256));
@@ -382,6 +403,72 @@ private Q_SLOTS:
         QCOMPARE(canvas.pixelColor(60, 57), QColor(Qt::red));
         QCOMPARE(canvas.pixelColor(140, 2), QColor(Qt::blue));
         QCOMPARE(canvas.pixelColor(197, 57), QColor(Qt::blue));
+    }
+
+    // A JPEG decoded when drawn holds no frame and draws the very pixels of the frame decoded
+    // now: whole, at a half or a quarter (the fraction's size rounds up, the window's down, so
+    // one column and row are cut off), scaled to a smaller box, or only a band of it.
+    void drawsFromItsBytesAsFromAFrame_data()
+    {
+        QTest::addColumn<int>("scale");
+        QTest::addColumn<QSize>("target");
+        QTest::addColumn<QRect>("exposed");
+        QTest::newRow("whole") << 100 << QSize(641, 481) << QRect();
+        QTest::newRow("half-odd-size") << 50 << QSize(320, 240) << QRect();
+        QTest::newRow("quarter-odd-size") << 25 << QSize(160, 120) << QRect();
+        QTest::newRow("scaled-into-a-smaller-box") << 100 << QSize(300, 225) << QRect();
+        QTest::newRow("band-exposed") << 100 << QSize(641, 481) << QRect(0, 100, 641, 37);
+        QTest::newRow("corner-exposed") << 100 << QSize(641, 481) << QRect(600, 450, 100, 100);
+    }
+    void drawsFromItsBytesAsFromAFrame()
+    {
+        QFETCH(int, scale);
+        QFETCH(QSize, target);
+        QFETCH(QRect, exposed);
+        const QByteArray bytes = encoded(detailed(641, 481), "jpeg");
+        TPicture now;
+        QVERIFY(now.LoadFromData(bytes, TPicture::TFormat::Jpeg, scale));
+        TPicture drawn;
+        QVERIFY(drawn.LoadFromData(bytes, TPicture::TFormat::Jpeg, scale, TPicture::TDecode::WhenDrawn));
+        QVERIFY(drawn.Image().isNull());
+        QCOMPARE(drawn.FrameSize(), now.Image().size());
+        QCOMPARE(QSize(drawn.Width(), drawn.Height()), QSize(641, 481));
+
+        // Drawn at an offset, on a canvas whose untouched pixels stay magenta.
+        const QRect box(QPoint(3, 5), target);
+        const auto paint = [&](const TPicture& picture, const QRect& part) {
+            QImage canvas(660, 500, QImage::Format_RGB32);
+            canvas.fill(Qt::magenta);
+            QPainter p(&canvas);
+            if (!part.isNull())
+                p.setClipRect(part.translated(box.topLeft()));
+            const bool ok = picture.Draw(p, box, part.isNull() ? QRect() : part.translated(box.topLeft()));
+            p.end();
+            return ok ? canvas : QImage();
+        };
+        const bool cut = now.Image().size() != target && target.width() >= now.Image().width() - 1;
+        QImage expected;
+        if (cut) {
+            expected = QImage(660, 500, QImage::Format_RGB32);
+            expected.fill(Qt::magenta);
+            QPainter p(&expected);
+            p.drawImage(box.topLeft(), now.Image(), QRect(QPoint(0, 0), target));
+        } else {
+            expected = paint(now, QRect());
+        }
+        const QImage got = paint(drawn, exposed);
+        QVERIFY(!got.isNull());
+        if (!exposed.isNull()) {
+            // Only the exposed part was drawn; the rest of the box is untouched.
+            QImage clipped(660, 500, QImage::Format_RGB32);
+            clipped.fill(Qt::magenta);
+            QPainter p(&clipped);
+            const QRect part = exposed.translated(box.topLeft()).intersected(box);
+            p.drawImage(part.topLeft(), expected, part);
+            p.end();
+            expected = clipped;
+        }
+        QCOMPARE(got, expected);
     }
 };
 

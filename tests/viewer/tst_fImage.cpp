@@ -359,7 +359,7 @@ private Q_SLOTS:
         QCOMPARE(m_server->requestCount(), 1);
         QCOMPARE(QSize(m_window->Image1->Picture().Width(), m_window->Image1->Picture().Height()),
                  QSize(640, 480));
-        QCOMPARE(m_window->Image1->Picture().Image().size(), area);
+        QCOMPARE(m_window->Image1->Picture().FrameSize(), area);
         if (isFavourite)
             QCOMPARE(storedDword(QStringLiteral("Harbour"), QStringLiteral("Scale")),
                      m_window->Camera()->Scale);
