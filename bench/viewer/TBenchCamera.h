@@ -157,16 +157,25 @@ inline std::unique_ptr<TWebCamera> camera(const QString& description, const QStr
 // Runs the event loop until the window's running download has ended and its end event returned.
 // With a clock, *endMs is its reading the moment the end event returned (the status then reads
 // "Done"); the repaint that follows is not counted.
+// The offscreen platform with one 3840 x 2160 screen (its own is 800 x 600, where a 720p camera
+// would be scaled down to fit): a platform argument naming a configuration file in folder.
+inline QByteArray largeOffscreenPlatform(const QTemporaryDir& folder)
+{
+    const QString path = folder.filePath(QStringLiteral("offscreen.json"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(R"({"screens": [{"name": "bench", "x": 0, "y": 0, "width": 3840, "height": 2160,)"
+                   R"( "logicalDpiX": 96, "logicalDpiY": 96, "dpr": 1}]})") < 0)
+        return "offscreen";
+    return "offscreen:configfile=" + path.toUtf8();
+}
+
 inline bool waitDone(TfrmImage& window, const QElapsedTimer* clock = nullptr, double* endMs = nullptr)
 {
     QEventLoop loop;
     const auto done = window.HTTPGet1->OnDoneFile;
     const auto error = window.HTTPGet1->OnError;
-    const auto ended = [&] {
-        if (clock && endMs)
-            *endMs = clock->nsecsElapsed() / 1e6;
-        loop.quit();
-    };
+    const auto ended = [&] { loop.quit(); };
     window.HTTPGet1->OnDoneFile = [&](QObject* s, const QString& f, qint32 n) {
         done(s, f, n);
         ended();
@@ -177,6 +186,11 @@ inline bool waitDone(TfrmImage& window, const QElapsedTimer* clock = nullptr, do
     };
     if (window.HTTPGet1->Busy())
         loop.exec();
+    // A refresh is over when its picture is on the screen: the window paints it after the end
+    // event, and a JPEG is decoded as it is painted.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    if (clock && endMs)
+        *endMs = clock->nsecsElapsed() / 1e6;
     window.HTTPGet1->OnDoneFile = done;
     window.HTTPGet1->OnError = error;
     return window.lblStatus->text() == QLatin1String("Status: Done");

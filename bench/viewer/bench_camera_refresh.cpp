@@ -114,8 +114,9 @@ double residentMiB()
 
 int main(int argc, char** argv)
 {
+    const QTemporaryDir platformFolder;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("QT_QPA_PLATFORM", largeOffscreenPlatform(platformFolder));
     qputenv("no_proxy", "*");
     QApplication app(argc, argv);
     curl_global_init(CURL_GLOBAL_DEFAULT);
