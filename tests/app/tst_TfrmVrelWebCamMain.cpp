@@ -12,6 +12,7 @@
 #include "platform/TRegistry.h"
 #include "platform/TRegistryStore.h"
 #include "platform/TUserPrompt.h"
+#include "viewer/TRefreshCycle.h"
 #include "viewer/fImage.h"
 #include "widgets/BarMenus.h"
 #include "widgets/TrayShell.h"
@@ -35,8 +36,10 @@
 #include <memory>
 
 #include "tests/support/TStoreSandbox.h"
+#include "tests/support/TTestHttpServer.h"
 #include "tests/support/TTraceCapture.h"
 #include "tests/support/WhenModalShows.h"
+#include "tests/viewer/TCameraFixtures.h"
 
 namespace {
 
@@ -195,12 +198,26 @@ private Q_SLOTS:
         QTRY_VERIFY(closed.isNull());
     }
 
-    // A camera window that finds its picture frozen marks the favourite's tray item, also
-    // across a rebuild of the menu, until it thaws or closes.
+    // A camera window whose picture stays frozen marks the favourite's tray item, also across a
+    // rebuild of the menu, until it thaws or closes. The camera answers "not modified" while its
+    // picture stays; the windows' clock moves five minutes a refresh.
     void frozenCameraMarksItsFavoriteItem()
     {
         addFavorite("North", 0);
         addFavorite("Rock & Roll", 0);
+        TTestHttpServer camera;
+        QVERIFY(camera.start());
+        const auto picture = [](const QByteArray& etag, int width) {
+            TScriptedResponse response = TScriptedResponse::ok(CameraFixtures::jpegJfif(width), "image/jpeg");
+            response.ETag = etag;
+            return response;
+        };
+        const auto serve = [&](const QByteArray& etag, int width) {
+            for (const char* path : {"/north.jpg", "/rock.jpg"})
+                camera.route(QString::fromLatin1(path), picture(etag, width));
+        };
+        serve("\"v1\"", 64);
+
         TfrmVrelWebCamMain form{TCommandLine("-start")};
         const auto itemText = [&form](const QString& name) {
             for (QAction* item : form.mnuMyFavorites->menu()->actions()) {
@@ -210,22 +227,48 @@ private Q_SLOTS:
             return QStringLiteral("<no item>");
         };
         form.BuildFavoritesMenu();
-        form.OpenCameraWindow(newCamera("North", false));
-        form.OpenCameraWindow(newCamera("Rock & Roll", false));
-        auto* north = static_cast<TfrmImage*>(form.CameraWindows().first());
-        auto* rock = static_cast<TfrmImage*>(form.CameraWindows().last());
+        const auto open = [&](const char* name, const char* path) {
+            std::unique_ptr<TWebCamera> c = newCamera(name, false);
+            c->SetURL(camera.url(QString::fromLatin1(path)));
+            c->SetUpdateInterval(5);
+            form.OpenCameraWindow(std::move(c));
+        };
+        open("North", "/north.jpg");
+        open("Rock & Roll", "/rock.jpg");
+        QDateTime now(QDate(2026, 12, 7), QTime(14, 5));
+        QList<TfrmImage*> windows;
+        for (QWidget* window : form.CameraWindows()) {
+            windows.append(static_cast<TfrmImage*>(window));
+            windows.last()->RefreshCycle().SetClock([&now] { return now; });
+            QVERIFY(CameraFixtures::waitSettled(windows.last()));
+        }
+        const auto refreshAll = [&] {
+            for (TfrmImage* window : windows) {
+                window->mnuRefresh->trigger();
+                QVERIFY(CameraFixtures::waitSettled(window));
+            }
+        };
+        // A new picture at 14:05, then three intervals of the same one.
+        serve("\"v2\"", 80);
+        refreshAll();
         QCOMPARE(itemText("North"), QStringLiteral("North"));
-
-        emit north->FrozenChanged(true);
-        emit rock->FrozenChanged(true);
+        for (int i = 0; i < 3; ++i) {
+            now = now.addSecs(300);
+            refreshAll();
+        }
+        QCOMPARE(camera.notModifiedCount(), 6);
         QCOMPARE(itemText("North"), QStringLiteral("North (frozen)"));
         QCOMPARE(itemText("Rock & Roll"), QStringLiteral("Rock && Roll (frozen)"));
         form.BuildFavoritesMenu();
         QCOMPARE(itemText("North"), QStringLiteral("North (frozen)"));
 
-        emit north->FrozenChanged(false);
+        // North sends a new picture; Rock & Roll's window closes.
+        camera.route(QStringLiteral("/north.jpg"), picture("\"v3\"", 96));
+        now = now.addSecs(300);
+        windows.first()->mnuRefresh->trigger();
+        QVERIFY(CameraFixtures::waitSettled(windows.first()));
         QCOMPARE(itemText("North"), QStringLiteral("North"));
-        rock->close();
+        windows.last()->close();
         QCOMPARE(itemText("Rock & Roll"), QStringLiteral("Rock && Roll"));
     }
 
