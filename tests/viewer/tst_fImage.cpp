@@ -62,6 +62,21 @@ void sendMouse(QWidget* target, QEvent::Type type, Qt::MouseButton button, Qt::M
     QApplication::sendEvent(target, &e);
 }
 
+// Counts the paint events a widget receives.
+class TPaintCounter : public QObject
+{
+public:
+    int Paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++Paints;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 } // namespace
 
 class tst_fImage : public QObject
@@ -365,6 +380,29 @@ private Q_SLOTS:
                      m_window->Camera()->Scale);
         else
             QVERIFY(!TRegKey::exists(TRegRoot::CurrentUser, favouriteKey(QStringLiteral("Harbour"))));
+    }
+
+    // The picture is decoded as it is painted: a window that becomes inactive and active again
+    // looks the same and does not paint its picture again.
+    void activationLeavesThePictureAlone()
+    {
+        QVERIFY(openSettled(camera(QStringLiteral("Harbour"), url())));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+        const QImage before = m_window->grab().toImage();
+        TPaintCounter paints;
+        m_window->Image1->installEventFilter(&paints);
+        QWidget other;
+        other.resize(100, 100);
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+        QCOMPARE(paints.Paints, 0);
+        m_window->Image1->removeEventFilter(&paints);
+        QCOMPARE(m_window->grab().toImage(), before);
     }
 
     void storedScale75TicksNothing()
