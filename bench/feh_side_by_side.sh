@@ -150,8 +150,8 @@ settled_rss_mb()
     done
     echo "${readings[-1]}"
 }
-# Waits until the trace holds at least COUNT "Status: Done" lines (at most 5 s by default, or
-# SECONDS); false when they did not come. done_lines holds the count found.
+# wait_done TRACE COUNT [SECONDS]: waits until TRACE holds at least COUNT "Status: Done" lines, at
+# most SECONDS (default 5); false when they did not come. done_lines holds the count found.
 done_lines=0
 wait_done()
 {
@@ -337,7 +337,8 @@ run_windows()
 {
     cp "$work/640x480-a.jpg" "$work/www/small.jpg"
     local one many
-    # Not in $(...): the program's process must stay in this shell's list of processes to end.
+    # Not in $(...): a subshell's exit would not end the run, and the process it started would not
+    # reach this shell's list of processes to end.
     windows_rss_mb 1 >"$work/one.rss"
     windows_rss_mb $((windows + 1)) >"$work/many.rss"
     one=$(<"$work/one.rss")
@@ -423,8 +424,8 @@ target "resident MB, no window" "${result[none-rss]}" 30
 target "resident MB, one 720p camera" "${result[720p-changed-app-rss]}" 40
 target "resident MB, one 1080p camera" "${result[1080p-changed-app-rss]}" 48
 target "resident MB, each further 640x480 window" "${result[window-rss]}" 2
-# Flat: less than a third of one 720p frame (3.5 MB) between the two readings, so that a frame
-# held once in a hundred refreshes, or a kilobyte more per refresh, shows.
+# Flat: at most 1 MB between the two readings, less than a third of one 720p frame (3.5 MB) and
+# 1.1 KB per refresh over 900.
 target "resident MB growth, refresh $((refreshes / 10)) to $refreshes" "${result[flat-growth]}" 1
 for label in 720p 1080p; do
     target "$label unchanged / changed refresh, CPU" \
