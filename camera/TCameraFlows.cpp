@@ -6,6 +6,7 @@
 #include "catalog/TRegistryMenuTree.h"
 #include "catalog/TRegistryMenus.h"
 #include "options/fOptionsNew.h"
+#include "viewer/TKeptPicture.h"
 #include "widgets/BarMenus.h"
 
 #include <QAction>
@@ -25,7 +26,10 @@ void openFromDialog(TMainFormServices& mainForm, const TfrmCameraSettings& dialo
                     std::unique_ptr<TWebCamera> camera)
 {
     if (dialog.chkAdd->isChecked()) {
-        camera->SaveToReg();
+        // Stored over a favourite of the same name, it is another camera: the picture that one
+        // kept would be asked about at the next start. Its window keeps its own first picture.
+        if (camera->SaveToReg())
+            TKeptPicture::Store(camera->FavoriteKeyPath(), TKeptPicture::TKept());
         mainForm.BuildFavoritesMenu();
         if (OptionsForm)
             OptionsForm->FillFavorites();

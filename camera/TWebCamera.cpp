@@ -3,6 +3,7 @@
 #include "camera/RegistryLayout.h"
 #include "platform/TMakerSite.h"
 #include "platform/TRegistry.h"
+#include "viewer/TKeptPicture.h"
 
 namespace {
 
@@ -88,8 +89,11 @@ bool TWebCamera::SaveToReg() const
 
 void TWebCamera::ClearReg() const
 {
-    if (isFavorite())
-        TRegKey::deleteTree(TRegRoot::CurrentUser, FavoriteKeyPath());
+    if (!isFavorite())
+        return;
+    // The kept picture's file lies outside the store, and nothing else would ever remove it.
+    TKeptPicture::Forget(FavoriteKeyPath());
+    TRegKey::deleteTree(TRegRoot::CurrentUser, FavoriteKeyPath());
 }
 
 bool TWebCamera::isFavorite() const

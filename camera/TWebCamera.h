@@ -34,7 +34,8 @@ public:
     // Stores the record as a favourite under its Description (creating the key), whatever
     // CatalogPath holds. Returns false when the store could not be written.
     bool SaveToReg() const;
-    // Deletes the favourite key of Description with its sub-keys; nothing when absent.
+    // Deletes the favourite key of Description with its sub-keys, and the pictures they kept
+    // (TKeptPicture); nothing when absent.
     void ClearReg() const;
     bool isFavorite() const;
     // Marks a catalog camera as opened, in the record and, when the key still exists, in the catalog.

@@ -15,6 +15,7 @@
 #include "platform/TRegistry.h"
 #include "platform/TShell.h"
 #include "platform/TUserPrompt.h"
+#include "viewer/TKeptPicture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -388,12 +389,26 @@ void TfrmOptionsForm::mnuSettingsClick()
     if (dialog && result == TfrmCameraSettings::mrOk) {
         // The dialog refuses a description that is blank once trimmed, so a rename never
         // deletes the old key without a new one to take its place.
-        if (TfrmCameraSettings::Trimmed(camera.Description) != dialog->edtDescr->text())
+        const bool renamed = TfrmCameraSettings::Trimmed(camera.Description) != dialog->edtDescr->text();
+        const QString oldURL = camera.URL;
+        TKeptPicture::TKept kept;
+        if (renamed) {
+            // ClearReg takes the kept picture along with the old key; it moves to the new one.
+            TKeptPicture::Load(camera.FavoriteKeyPath(), &kept);
             camera.ClearReg();
+        }
         dialog->StoreInto(camera);
         bool stored = true;
-        if (dialog->chkAdd->isChecked())
+        if (dialog->chkAdd->isChecked()) {
             stored = camera.SaveToReg();
+            // A picture of another address, or one that another favourite kept under the new
+            // name, would make the first refresh after a start ask about the wrong picture: the
+            // key keeps only its own camera's (an empty one drops whatever it kept).
+            const bool sameCamera =
+                TfrmCameraSettings::Trimmed(oldURL) == TfrmCameraSettings::Trimmed(camera.URL);
+            if (stored && (renamed || !sameCamera))
+                TKeptPicture::Store(camera.FavoriteKeyPath(), sameCamera ? kept : TKeptPicture::TKept());
+        }
         favoritesChanged(remembered);
         if (!stored)
             TUserPrompt::ShowMessage(this, ERegistryError(camera.Description).message());

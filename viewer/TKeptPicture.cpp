@@ -45,6 +45,17 @@ QString FilePath(const QString& keyPath)
     return folder() + QLatin1Char('/') + QString::fromLatin1(name);
 }
 
+void Forget(const QString& keyPath)
+{
+    TRegKey key = TRegKey::open(TRegRoot::CurrentUser, keyPath);
+    if (!key.isOpen())
+        return;
+    // A description with "\" names a favourite below another one, and its key goes with the tree.
+    for (const QString& below : key.subKeyNames())
+        Forget(keyPath + QLatin1Char('\\') + below);
+    removeKept(key, keyPath);
+}
+
 bool Load(const QString& keyPath, TKept* kept)
 {
     *kept = TKept();

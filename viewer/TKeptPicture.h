@@ -23,6 +23,9 @@ bool Load(const QString& keyPath, TKept* kept);
 // Keeps kept for the favourite at keyPath; without validators whatever was kept goes. A key that
 // does not exist (no favourite) gets nothing. False when a value or the file could not be written.
 bool Store(const QString& keyPath, const TKept& kept);
+// Drops what the favourite at keyPath and every favourite below it keep, values and files; for a
+// key about to be deleted (or renamed: the picture then belongs to no key). Nothing when absent.
+void Forget(const QString& keyPath);
 // The file that holds the favourite's picture.
 QString FilePath(const QString& keyPath);
 

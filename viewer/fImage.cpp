@@ -714,6 +714,7 @@ void TfrmImage::mnuSettingsClick()
     const QString oldURL = m_camera->URL;
     if (TfrmCameraSettings::Trimmed(m_camera->Description) != dialog->edtDescr->text())
         m_camera->ClearReg();
+    m_keptPending = true; // A renamed or newly added favourite keeps the picture shown on closing.
     dialog->StoreInto(*m_camera);
     m_cycle->SetIntervalMs(TFetchRules::TimerIntervalMs(m_camera->UpdateInterval));
     // Refreshed on request only: no longer frozen.

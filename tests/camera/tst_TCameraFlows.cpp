@@ -7,11 +7,13 @@
 #include "catalog/TRegistryMenuTree.h"
 #include "platform/TRegistry.h"
 #include "platform/TRegistryStore.h"
+#include "viewer/TKeptPicture.h"
 #include "widgets/BarMenus.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -248,6 +250,7 @@ private Q_SLOTS:
         old.SetURL(QStringLiteral("old.example/a.jpg"));
         old.SetUpdateInterval(5);
         QVERIFY(old.SaveToReg());
+        QVERIFY(TKeptPicture::Store(old.FavoriteKeyPath(), {"\"g1\"", {}, "the old camera's picture"}));
         TRecordingMainForm mainForm;
         whenDialogShows([](TfrmCameraSettings* d) {
             d->edtURL->setText(QStringLiteral("new.example/b.jpg"));
@@ -261,6 +264,10 @@ private Q_SLOTS:
         stored.LoadFromReg();
         QCOMPARE(stored.URL, QStringLiteral("new.example/b.jpg"));
         QCOMPARE(stored.UpdateInterval, 2);
+        // Nothing of the old camera's picture for the new one's first refresh to ask about.
+        TKeptPicture::TKept kept;
+        QVERIFY(!TKeptPicture::Load(stored.FavoriteKeyPath(), &kept));
+        QVERIFY(!QFile::exists(TKeptPicture::FilePath(stored.FavoriteKeyPath())));
     }
 
     void addCancelledOpensAndStoresNothing()

@@ -14,11 +14,14 @@
 #include "platform/TRegistryStore.h"
 #include "platform/TShell.h"
 #include "platform/TUserPrompt.h"
+#include "viewer/TKeptPicture.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,6 +37,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <utility>
 
 #include "tests/support/TCameraSettingsRows.h"
 #include "tests/support/TStoreSandbox.h"
@@ -569,6 +573,77 @@ private Q_SLOTS:
         QCOMPARE(listed(form), stored + QStringList{"Cam C"});
         QCOMPARE(form.SelectedFavorite(), 0);
         QCOMPARE(m_main->MenuBuilds, 1);
+    }
+
+    // A favourite keeps its last picture (validators in its key, the bytes in a file beside the
+    // store) for the first refresh after a start. The file must not outlive the key, must follow a
+    // rename, and must not stay with a key whose camera is now another one.
+    void keptPictureGoesWithItsFavorite_data()
+    {
+        QTest::addColumn<QString>("description"); // empty: the favourite is deleted
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("favorite");
+        QTest::addColumn<QStringList>("kept");
+        const QString same = "http://127.0.0.1:1/a.jpg";
+        const QString other = "http://127.0.0.1:1/b.jpg";
+        const QString a = "Cam A: picture a";
+        const QString inner = "Cam A\\Inner: picture i";
+        const QString c = "Cam C: picture c";
+        QTest::newRow("deleted") << QString() << same << true << QStringList{c};
+        QTest::newRow("renamed") << "Cam B" << same << true << QStringList{"Cam B: picture a", c};
+        QTest::newRow("renamed-unticked") << "Cam B" << same << false << QStringList{c};
+        QTest::newRow("renamed-to-another-favorite")
+            << "Cam C" << same << true << QStringList{"Cam C: picture a"};
+        QTest::newRow("letter-case-only") << "cam a" << same << true << QStringList{a, c};
+        QTest::newRow("renamed-and-readdressed") << "Cam B" << other << true << QStringList{c};
+        QTest::newRow("readdressed") << "Cam A" << other << true << QStringList{inner, c};
+        QTest::newRow("readdressed-unticked") << "Cam A" << other << false << QStringList{a, inner, c};
+        QTest::newRow("unchanged") << "Cam A" << same << true << QStringList{a, inner, c};
+    }
+    void keptPictureGoesWithItsFavorite()
+    {
+        QFETCH(QString, description);
+        QFETCH(QString, url);
+        QFETCH(bool, favorite);
+        QFETCH(QStringList, kept);
+        // "Cam A\Inner" is a favourite below "Cam A": its key goes with "Cam A"'s.
+        const QList<std::pair<QString, QByteArray>> stored{
+            {"Cam A", "a"}, {"Cam A\\Inner", "i"}, {"Cam C", "c"}};
+        for (const auto& [name, tag] : stored) {
+            addFavorite(name);
+            QVERIFY(TKeptPicture::Store(Favorites + "\\" + name, {'"' + tag + '"', {}, "picture " + tag}));
+        }
+        TfrmOptionsForm form(m_main.get());
+        form.SelectFavorite(0);
+        if (description.isEmpty()) {
+            answerPrompts("yes");
+            form.mnuDeleteClick();
+        } else {
+            whenModalShows<TfrmCameraSettings>([&](TfrmCameraSettings* dialog) {
+                dialog->edtDescr->setText(description);
+                dialog->edtURL->setText(url);
+                dialog->chkAdd->setChecked(favorite);
+                QTest::mouseClick(dialog->btnOk, Qt::LeftButton);
+            });
+            form.mnuSettingsClick();
+        }
+
+        QStringList found;
+        QStringList files;
+        for (const QString name : {"Cam A", "Cam A\\Inner", "Cam B", "Cam C"}) {
+            TKeptPicture::TKept picture;
+            if (TKeptPicture::Load(Favorites + "\\" + name, &picture)) {
+                found.append(name + ": " + QString::fromLatin1(picture.Body));
+                files.append(QFileInfo(TKeptPicture::FilePath(Favorites + "\\" + name)).fileName());
+            }
+        }
+        QCOMPARE(found, kept);
+        // No file left that no key refers to.
+        const QDir folder = QFileInfo(TKeptPicture::FilePath(Favorites)).dir();
+        QStringList onDisk = folder.entryList(QDir::Files);
+        onDisk.sort();
+        files.sort();
+        QCOMPARE(onDisk, files);
     }
 
     // "Cam A" as addFavorite stores it. The scale is not the dialog's to change here.

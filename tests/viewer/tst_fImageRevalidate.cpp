@@ -1,4 +1,5 @@
 #include "camera/TWebCamera.h"
+#include "camera/TfrmCameraSettings.h"
 #include "net/HTTPGet.h"
 #include "platform/TRegistry.h"
 #include "viewer/TKeptPicture.h"
@@ -7,13 +8,17 @@
 #include "viewer/fImage.h"
 
 #include <QAction>
+#include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
 #include <memory>
 
 #include "tests/support/TStoreSandbox.h"
 #include "tests/support/TTestHttpServer.h"
+#include "tests/support/WhenModalShows.h"
 
 #include "TCameraFixtures.h"
 
@@ -322,6 +327,35 @@ private Q_SLOTS:
         QCOMPARE(keptETag(), QStringLiteral("\"v3\""));
         m_window->close();
         QCOMPARE(keptETag(), QStringLiteral("\"v4\""));
+    }
+
+    // Renamed in its window's settings, a favourite takes its kept picture along: nothing stays
+    // under the old name, and the new one has it once the window closes.
+    void renamedFavouriteTakesItsKeptPicture()
+    {
+        m_server->route(QStringLiteral("/cam.jpg"), picture(jpegJfif(60, 40), "\"v1\"", {}));
+        std::unique_ptr<TWebCamera> stored(camera(QStringLiteral("Harbour"), url(), 1));
+        stored->ClearReg();
+        QVERIFY(stored->SaveToReg());
+        std::unique_ptr<TWebCamera> renamed(camera(QStringLiteral("Quay"), url(), 1));
+        const auto forget = qScopeGuard([&renamed] { renamed->ClearReg(); });
+        const QString oldFile = TKeptPicture::FilePath(stored->FavoriteKeyPath());
+        QVERIFY(open(1));
+        QVERIFY(waitSettled(m_window));
+        QVERIFY(QFile::exists(oldFile));
+
+        whenModalShows<TfrmCameraSettings>([](TfrmCameraSettings* dialog) {
+            dialog->edtDescr->setText(QStringLiteral("Quay"));
+            QTest::mouseClick(dialog->btnOk, Qt::LeftButton);
+        });
+        m_window->mnuSettingsClick();
+        QCOMPARE(m_window->Camera()->Description, QStringLiteral("Quay"));
+        QVERIFY(!QFile::exists(oldFile));
+        m_window->close();
+        TKeptPicture::TKept kept;
+        QVERIFY(TKeptPicture::Load(renamed->FavoriteKeyPath(), &kept));
+        QCOMPARE(kept.ETag, QByteArray("\"v1\""));
+        QCOMPARE(kept.Body, jpegJfif(60, 40));
     }
 
     // A picture that failed (placeholder shown) is not asked about: the camera sends it whole.
