@@ -160,15 +160,15 @@ inline std::unique_ptr<TWebCamera> camera(const QString& description, const QStr
 inline bool waitDone(TfrmImage& window, const QElapsedTimer* clock = nullptr, double* endMs = nullptr)
 {
     QEventLoop loop;
-    const auto done = window.HTTPGet1->OnDoneFile;
+    const auto done = window.HTTPGet1->OnDoneString;
     const auto error = window.HTTPGet1->OnError;
     const auto ended = [&] {
         if (clock && endMs)
             *endMs = clock->nsecsElapsed() / 1e6;
         loop.quit();
     };
-    window.HTTPGet1->OnDoneFile = [&](QObject* s, const QString& f, qint32 n) {
-        done(s, f, n);
+    window.HTTPGet1->OnDoneString = [&](QObject* s, QByteArray result) {
+        done(s, std::move(result));
         ended();
     };
     window.HTTPGet1->OnError = [&](QObject* s) {
@@ -177,7 +177,7 @@ inline bool waitDone(TfrmImage& window, const QElapsedTimer* clock = nullptr, do
     };
     if (window.HTTPGet1->Busy())
         loop.exec();
-    window.HTTPGet1->OnDoneFile = done;
+    window.HTTPGet1->OnDoneString = done;
     window.HTTPGet1->OnError = error;
     return window.lblStatus->text() == QLatin1String("Status: Done");
 }
