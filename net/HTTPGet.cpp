@@ -54,6 +54,7 @@ void THTTPGet::StartDownload()
     snapshot.ExtraHeaders = ExtraHeaders;
     snapshot.BinaryData = BinaryData;
     snapshot.UseCache = UseCache;
+    snapshot.ToFile = ToFile;
     snapshot.MaxBodySize = MaxBodySize;
     snapshot.ProgressIntervalMs = ProgressIntervalMs;
 

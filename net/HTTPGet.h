@@ -13,9 +13,9 @@
 class QEventLoop;
 struct THTTPGetLink;
 
-// Downloads one URL at a time into FileName on a worker thread (THTTPGetThread). URL: host and
-// path, optionally after "http://" or "https://"; the host may carry ":port". Every event runs on
-// the thread that owns the component while the worker waits for it.
+// Downloads one URL at a time on a worker thread (THTTPGetThread), into FileName or into memory
+// (ToFile). URL: host and path, optionally after "http://" or "https://"; the host may carry
+// ":port". Every event runs on the thread that owns the component while the worker waits for it.
 class THTTPGet : public QObject
 {
     Q_OBJECT
@@ -31,6 +31,9 @@ public:
     QString URL;
     bool UseCache = false;
     QString FileName;
+    // true: the body goes into FileName and ends with OnDoneFile. false: it is kept in memory, no
+    // file is made, and it ends with OnDoneString; the size rules and errors are the same.
+    bool ToFile = true;
     QString UserName;
     QString Password;
     QString PostQuery;
@@ -39,7 +42,8 @@ public:
     QByteArray ExtraHeaders;
     bool WaitThread = false;
     // Largest body accepted, in bytes; 0: no limit. A body that announces more, or grows past it,
-    // ends the download with OnError at once; the file then holds at most this many bytes.
+    // ends the download with OnError at once; the file then holds at most this many bytes. In
+    // memory no more than this (plus one byte to notice a longer body) is ever allocated.
     qint64 MaxBodySize = 0;
     // 0: a progress report after every piece. Above 0: a report is due whenever this many
     // milliseconds have passed since the last one (or the start) and new bytes arrived, also
@@ -50,17 +54,17 @@ public:
     // OnProgress: TotalSize is the announced length in bytes (0: none announced), Readed the
     // bytes received so far; Sender is the worker. A handler set during a download that started
     // without one is called within 64 pieces or 0.1 s, and then as ProgressIntervalMs says.
-    // OnDoneFile: FileSize in bytes. OnDoneString is never raised, since every download goes
-    // into a file; it is kept for owners that set it.
+    // OnDoneFile: FileSize in bytes. OnDoneString: the whole body, handed over (not copied);
+    // empty after a 304, which ResponseStatus tells apart from an empty body.
     std::function<void(QObject* Sender, qint32 TotalSize, qint32 Readed)> OnProgress;
     std::function<void(QObject* Sender, const QString& FileName, qint32 FileSize)> OnDoneFile;
-    std::function<void(QObject* Sender, const QByteArray& Result)> OnDoneString;
+    std::function<void(QObject* Sender, QByteArray Result)> OnDoneString;
     std::function<void(QObject* Sender)> OnError;
 
-    // What the final response said, set before the final event runs (OnDoneFile or OnError) and
-    // kept until the next start: its status code (0: no response), its ETag and Last-Modified
-    // header values (empty: none). A 304 has no body: OnDoneFile runs with FileSize 0 and no
-    // file is written.
+    // What the final response said, set before the final event runs and kept until the next
+    // start: its status code (0: no response), its ETag and Last-Modified header values (empty:
+    // none). A 304 has no body: OnDoneFile runs with FileSize 0 and no file is written, or
+    // OnDoneString with an empty Result.
     int ResponseStatus = 0;
     QByteArray ResponseETag;
     QByteArray ResponseLastModified;

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -308,15 +309,23 @@ void THTTPGetThread::run()
     success = success && !stopped();
 
     const QString fileName = m_snapshot.FileName;
-    deliver([success, fileName, fileSize, response = m_response](THTTPGetLink& link) {
+    const bool toFile = m_snapshot.ToFile;
+    // A failed download's bytes are of no use to anyone: freed now rather than after the delivery.
+    QByteArray body = success ? std::move(m_body) : QByteArray();
+    m_body = QByteArray();
+    deliver([success, toFile, fileName, fileSize, response = m_response,
+             body = std::move(body)](THTTPGetLink& link) mutable {
         THTTPGet* owner = link.Owner;
         owner->ResponseStatus = response.Status;
         owner->ResponseETag = response.ETag;
         owner->ResponseLastModified = response.LastModified;
         try {
-            if (success) {
+            if (success && toFile) {
                 if (const auto handler = owner->OnDoneFile)
                     handler(owner, fileName, fileSize);
+            } else if (success) {
+                if (const auto handler = owner->OnDoneString)
+                    handler(owner, std::move(body));
             } else {
                 if (const auto handler = owner->OnError)
                     handler(owner);
@@ -401,19 +410,36 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
         fileSize = static_cast<qint32>(length);
     }
 
-    QFile file(m_snapshot.FileName);
-    // Unbuffered: every piece (up to a block) goes to the file in one write as it arrives; nothing
-    // piles up in memory. Only the user may read what a camera sent.
-    if (m_snapshot.FileName.isEmpty() ||
-        !file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered,
-                   QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-        return false;
+    const bool toFile = m_snapshot.ToFile;
+    QFile file;
+    // The most a body in memory may take: one byte past the limit shows that a body is too long.
+    const qint64 bodyLimit = maxBody > 0 ? maxBody + 1 : qint64(std::numeric_limits<qint32>::max());
+    if (toFile) {
+        // Unbuffered: every piece (up to a block) goes to the file in one write as it arrives;
+        // nothing piles up in memory. Only the user may read what a camera sent.
+        file.setFileName(m_snapshot.FileName);
+        if (m_snapshot.FileName.isEmpty() ||
+            !file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered,
+                       QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+            return false;
+    } else if (hasLength) {
+        // Room for the announced body and the one byte that would show it is longer: a body that
+        // keeps its word is never moved. Without a limit an announcement is not trusted that far.
+        constexpr qint64 UnlimitedReserve = 16 * 1024 * 1024;
+        const qint64 reserve = std::min(qint64(fileSize) + 1, maxBody > 0 ? bodyLimit : UnlimitedReserve);
+        try {
+            m_body.reserve(static_cast<qsizetype>(reserve));
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
 
     const int interval = m_snapshot.ProgressIntervalMs;
     qint32 total = 0;
     qint32 reported = 0;
-    QByteArray block(THttpClient::ChunkSize, Qt::Uninitialized);
-    char* const buffer = block.data();
+    QByteArray block;
+    if (toFile)
+        block.resize(THttpClient::ChunkSize);
     QElapsedTimer sinceReport;
     sinceReport.start();
     int unreported = 0;
@@ -434,15 +460,23 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
             if (!client.waitForBody(static_cast<int>(left)))
                 continue;
         }
+        // In memory the piece goes straight to the end of the body, without a copy.
+        char* into = block.data();
+        qint32 room = THttpClient::ChunkSize;
+        if (!toFile && !bodyRoom(bodyLimit, hasLength ? 1 : THttpClient::ChunkSize, into, room))
+            return false;
         qint32 count = 0;
-        if (!client.read(buffer, THttpClient::ChunkSize, count) || count <= 0)
+        const bool read = client.read(into, room, count);
+        if (!toFile)
+            m_body.resize(qsizetype(total) + std::clamp(count, 0, room));
+        if (!read || count <= 0)
             break;
         if (count > std::numeric_limits<qint32>::max() - total)
             return false;
         // An endless body (or one inflated by the client) ends here, before the piece is written.
         if (maxBody > 0 && qint64(total) + count > maxBody)
             return false;
-        if (file.write(buffer, count) != count)
+        if (toFile && file.write(into, count) != count)
             return false;
         total += count;
         if (interval > 0)
@@ -460,6 +494,28 @@ bool THTTPGetThread::download(THttpClient& client, qint32& fileSize)
     if (fileSize == 0)
         fileSize = total;
     return fileSize == total;
+}
+
+bool THTTPGetThread::bodyRoom(qint64 limit, qint32 wanted, char*& into, qint32& room)
+{
+    const qsizetype size = m_body.size();
+    try {
+        if (m_body.capacity() - size < wanted && m_body.capacity() < limit) {
+            // Doubled, so that a body of unknown length is moved only a few times.
+            const qint64 grown =
+                std::min(std::max(2 * qint64(size), qint64(size) + THttpClient::ChunkSize), limit);
+            m_body.reserve(static_cast<qsizetype>(grown));
+        }
+        room = static_cast<qint32>(std::min<qsizetype>(THttpClient::ChunkSize, m_body.capacity() - size));
+        if (room <= 0)
+            return false;
+        // Within the capacity: the new bytes are neither moved nor cleared.
+        m_body.resize(size + room);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    into = m_body.data() + size;
+    return true;
 }
 
 bool THTTPGetThread::reportProgress(qint32 fileSize, qint32 total)

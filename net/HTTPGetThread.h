@@ -50,6 +50,7 @@ struct THTTPGetSnapshot
     QByteArray ExtraHeaders;
     bool BinaryData = false;
     bool UseCache = false;
+    bool ToFile = true;
     qint64 MaxBodySize = 0;
     int ProgressIntervalMs = 0;
 };
@@ -112,6 +113,11 @@ private:
     void takeOver();
     void reap();
     bool download(THttpClient& client, qint32& fileSize);
+    // Memory mode: room for the next piece at the end of m_body. The body grows when less than
+    // wanted bytes are free, but never beyond limit bytes; false when it is full at the limit or
+    // there is no memory. A piece the client hands out then fits as a whole, so progress reports
+    // follow the client's pieces as they do in file mode.
+    bool bodyRoom(qint64 limit, qint32 wanted, char*& into, qint32& room);
     bool stopped() const;
     // False when the download must end (the component has gone or the handler failed).
     bool reportProgress(qint32 fileSize, qint32 total);
@@ -123,4 +129,5 @@ private:
     const THTTPGetSnapshot m_snapshot;
     THttpClientFactory m_factory;
     THttpResponseInfo m_response;
+    QByteArray m_body; // memory mode: what arrived so far; handed over with the end
 };

@@ -16,7 +16,6 @@
 #include "viewer/TPictureBox.h"
 #include "viewer/TRefreshCycle.h"
 #include "viewer/TRevalidation.h"
-#include "viewer/TTempFiles.h"
 #include "viewer/TWindowLayout.h"
 #include "viewer/TWindowPosition.h"
 
@@ -128,8 +127,11 @@ TfrmImage::TfrmImage(TMainFormServices* mainForm, QWidget* parent)
     HTTPGet1->UseCache = false;
     HTTPGet1->WaitThread = false;
     HTTPGet1->ProgressIntervalMs = ProgressIntervalMs;
+    // The picture is decoded from memory: a file per refresh would only be written, read back
+    // and removed again.
+    HTTPGet1->ToFile = false;
     // More than the largest picture the window would load is of no use: an endless body stops
-    // there instead of filling the temporary folder.
+    // there instead of filling the memory.
     HTTPGet1->MaxBodySize = TPicture::MaxFileBytes;
     connectDownload();
 
@@ -254,9 +256,9 @@ void TfrmImage::buildMenu()
 void TfrmImage::connectDownload()
 {
     // The progress handler belongs to one download: it is set again by the next start.
-    HTTPGet1->OnDoneFile = [this](QObject* sender, const QString& fileName, qint32 fileSize) {
+    HTTPGet1->OnDoneString = [this](QObject* sender, QByteArray result) {
         m_cycle->DeliverEnd([&] {
-            HTTPGet1DoneFile(sender, fileName, fileSize);
+            HTTPGet1DoneString(sender, std::move(result));
             HTTPGet1->OnProgress = nullptr;
         });
     };
@@ -377,7 +379,6 @@ bool TfrmImage::TimerArmed() const
 void TfrmImage::startDownload(const QString& URL)
 {
     HTTPGet1->URL = URL;
-    HTTPGet1->FileName = TTempFiles::Create(QStringLiteral(".gif"));
     HTTPGet1->Referer = TFetchRules::URLDirectory(URL);
     // The no-cache lines stay: the question still reaches the camera itself.
     HTTPGet1->ExtraHeaders = m_revalidation->NextRequestHeaders();
@@ -390,13 +391,8 @@ void TfrmImage::startDownload(const QString& URL)
 
 void TfrmImage::CancelDownload()
 {
+    // What a stopped download received goes with its worker: there is nothing to clean up.
     HTTPGet1->StopDownload();
-    const QString fileName = HTTPGet1->FileName;
-    if (!fileName.isEmpty() && QFile::exists(fileName))
-        QFile::remove(fileName);
-    // A worker still running may write the file once more before it notices the stop.
-    if (HTTPGet1->Busy() && !m_cycle->InEndEvent())
-        TTempFiles::Abandon(fileName);
 }
 
 void TfrmImage::HTTPGet1Progress(QObject*, qint32 TotalSize, qint32 Readed)
@@ -409,13 +405,9 @@ void TfrmImage::HTTPGet1Progress(QObject*, qint32 TotalSize, qint32 Readed)
     QCoreApplication::processEvents();
 }
 
-void TfrmImage::HTTPGet1DoneFile(QObject* Sender, const QString& FileName, qint32 FileSize)
+void TfrmImage::HTTPGet1DoneString(QObject* Sender, QByteArray Result)
 {
-    QFile file(FileName);
     if (HTTPGet1->ResponseStatus == 304) {
-        // Only the empty file reserved for the body is there.
-        if (file.exists())
-            file.remove();
         if (m_revalidation->AskedConditionally()) {
             m_revalidation->Confirmed(HTTPGet1->ResponseETag, HTTPGet1->ResponseLastModified);
             if (!m_keptBody.isEmpty())
@@ -429,28 +421,19 @@ void TfrmImage::HTTPGet1DoneFile(QObject* Sender, const QString& FileName, qint3
         m_cycle->SetArmed(true);
         return;
     }
-    if (!file.exists() || TFetchRules::IsTooSmallForPicture(FileSize)) {
+    // The body is at most MaxBodySize bytes, so its size fits the 32-bit rule.
+    if (TFetchRules::IsTooSmallForPicture(static_cast<qint32>(Result.size()))) {
         SetStatus(TFetchRules::StatusLine(TFetchRules::WordDownloadError));
-        if (file.exists())
-            file.remove();
         m_cycle->SetArmed(true);
         return;
     }
-
-    QByteArray body;
-    if (file.open(QIODevice::ReadOnly)) {
-        body = file.read(TPicture::MaxFileBytes + 1);
-        file.close();
-    }
-    // The body is in memory now: the file has done its part.
-    file.remove();
     // A camera without validators, or one that ignores them, may send the same picture again.
-    if (m_revalidation->SameAsShown(body) && m_keptBody.isEmpty()) {
+    if (m_revalidation->SameAsShown(Result) && m_keptBody.isEmpty()) {
         m_revalidation->Confirmed(HTTPGet1->ResponseETag, HTTPGet1->ResponseLastModified);
         pictureUnchanged();
         return;
     }
-    showNewPicture(Sender, body, HTTPGet1->ResponseETag, HTTPGet1->ResponseLastModified);
+    showNewPicture(Sender, std::move(Result), HTTPGet1->ResponseETag, HTTPGet1->ResponseLastModified);
 }
 
 void TfrmImage::showNewPicture(QObject* Sender, QByteArray body, const QByteArray& etag,

@@ -27,8 +27,9 @@ class TWebCamera;
 //
 // Handlers may run while a download reports progress (each report lets pending events run), so
 // a refresh or a close can arrive in the middle of a download: a refresh stops the running one,
-// which ends in the error state, and starts anew once it has ended; a close stops it, removes its
-// file and lets nothing of it reach the window again. UI thread only.
+// which ends in the error state, and starts anew once it has ended; a close stops it and lets
+// nothing of it reach the window again. The picture is downloaded into memory, never into a file.
+// UI thread only.
 class TfrmImage : public QWidget
 {
     Q_OBJECT
@@ -55,7 +56,7 @@ public:
     void ClearImage();
     // Sizes the window around the image area and places the area and the three lines.
     void ArrangeControls();
-    // Stops the running download and deletes its file.
+    // Stops the running download, which then ends in the error state (or unseen after a close).
     void CancelDownload();
     void SetStatus(const QString& text);
     void SetDescription(const QString& text);
@@ -103,7 +104,8 @@ public:
     void FormShow();
     void Timer1Timer();
     void HTTPGet1Progress(QObject* Sender, qint32 TotalSize, qint32 Readed);
-    void HTTPGet1DoneFile(QObject* Sender, const QString& FileName, qint32 FileSize);
+    // Result: the body (empty after a 304).
+    void HTTPGet1DoneString(QObject* Sender, QByteArray Result);
     void HTTPGet1Error(QObject* Sender);
 
     void mnuSettingsClick();

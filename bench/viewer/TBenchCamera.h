@@ -173,11 +173,11 @@ inline QByteArray largeOffscreenPlatform(const QTemporaryDir& folder)
 inline bool waitDone(TfrmImage& window, const QElapsedTimer* clock = nullptr, double* endMs = nullptr)
 {
     QEventLoop loop;
-    const auto done = window.HTTPGet1->OnDoneFile;
+    const auto done = window.HTTPGet1->OnDoneString;
     const auto error = window.HTTPGet1->OnError;
     const auto ended = [&] { loop.quit(); };
-    window.HTTPGet1->OnDoneFile = [&](QObject* s, const QString& f, qint32 n) {
-        done(s, f, n);
+    window.HTTPGet1->OnDoneString = [&](QObject* s, QByteArray result) {
+        done(s, std::move(result));
         ended();
     };
     window.HTTPGet1->OnError = [&](QObject* s) {
@@ -191,7 +191,7 @@ inline bool waitDone(TfrmImage& window, const QElapsedTimer* clock = nullptr, do
     QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
     if (clock && endMs)
         *endMs = clock->nsecsElapsed() / 1e6;
-    window.HTTPGet1->OnDoneFile = done;
+    window.HTTPGet1->OnDoneString = done;
     window.HTTPGet1->OnError = error;
     return window.lblStatus->text() == QLatin1String("Status: Done");
 }

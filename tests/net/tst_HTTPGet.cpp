@@ -470,6 +470,59 @@ private Q_SLOTS:
         QCOMPARE(m_script->LargestReadSize, THttpClient::ChunkSize);
     }
 
+    // In memory each piece the client hands out is one report, as in file mode, also when the
+    // body has to grow to take the next piece; and no file is made.
+    void memoryModeReportsEveryPiece_data()
+    {
+        QTest::addColumn<bool>("hasLength");
+        QTest::addColumn<QList<QByteArray>>("pieces");
+        QTest::addColumn<QList<qint32>>("readed");
+
+        const QList<QByteArray> small = {bytes(1025, 'a'), bytes(1025, 'b'), bytes(1025, 'c'),
+                                         bytes(10, 'd')};
+        const QList<QByteArray> large = {bytes(60000, 'a'), bytes(60000, 'b'), bytes(60000, 'c')};
+        QTest::newRow("announced-small-pieces") << true << small << QList<qint32>{1025, 2050, 3075, 3085};
+        QTest::newRow("not-announced-small-pieces")
+            << false << small << QList<qint32>{1025, 2050, 3075, 3085};
+        QTest::newRow("announced-large-pieces") << true << large << QList<qint32>{60000, 120000, 180000};
+        QTest::newRow("not-announced-large-pieces") << false << large << QList<qint32>{60000, 120000, 180000};
+    }
+
+    void memoryModeReportsEveryPiece()
+    {
+        QFETCH(bool, hasLength);
+        QFETCH(QList<QByteArray>, pieces);
+        QFETCH(QList<qint32>, readed);
+        const QByteArray body = pieces.join();
+        m_script->HasLength = hasLength;
+        m_script->LengthText = QByteArray::number(body.size());
+        m_script->Pieces = pieces;
+        THTTPGet get;
+        prepare(get);
+        get.ToFile = false;
+        TEvents events;
+        events.attach(get);
+        QByteArray result("<none>");
+        get.OnDoneString = [&](QObject* sender, QByteArray r) {
+            ++events.Done;
+            events.DoneSender = sender;
+            result = std::move(r);
+        };
+        get.WaitThread = true;
+        get.StartDownload();
+
+        QList<QPair<qint32, qint32>> expected;
+        for (const qint32 r : readed)
+            expected.append({hasLength ? qint32(body.size()) : 0, r});
+        QCOMPARE(events.Progress, expected);
+        QCOMPARE(events.Done, 1);
+        QCOMPARE(events.DoneSender, &get);
+        QVERIFY(events.DoneFileName.isEmpty());
+        QCOMPARE(result.size(), body.size());
+        QVERIFY(result == body);
+        QVERIFY(!QFile::exists(target()));
+    }
+
     void bodyPastTheLimitEndsWithError_data()
     {
         QTest::addColumn<bool>("hasLength");

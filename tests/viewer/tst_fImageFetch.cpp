@@ -5,6 +5,7 @@
 #include "viewer/fImage.h"
 
 #include <QAction>
+#include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -80,6 +81,8 @@ class tst_fImageFetch : public QObject
     Q_OBJECT
 
     TStoreSandbox m_dir;
+    // The temporary folder of this program, where the private folder of downloads would go.
+    QTemporaryDir m_tmp;
     std::unique_ptr<TTestHttpServer> m_server;
     std::unique_ptr<TRecordingMainForm> m_mainForm;
     QPointer<TfrmImage> m_window;
@@ -93,10 +96,19 @@ class tst_fImageFetch : public QObject
         return QTest::qWaitForWindowActive(m_window) ? m_window.data() : nullptr;
     }
 
+    // What downloads have put into the temporary folder: its private folder is made on first use.
+    QStringList temporaryEntries() const
+    {
+        return QDir(m_tmp.path())
+            .entryList({QStringLiteral("vrel-web-camera-*")},
+                       QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
+        QVERIFY(m_dir.isValid() && m_tmp.isValid());
+        m_dir.Set("TMPDIR", m_tmp.path().toUtf8());
         TRegistryStore::closeAll();
     }
 
@@ -376,8 +388,8 @@ private Q_SLOTS:
         QVERIFY(open());
         QVERIFY(m_server->waitForStalled(1));
         QCOMPARE(m_window->lblStatus->text(), Downloading);
-        const QString firstFile = m_window->HTTPGet1->FileName;
-        QTRY_VERIFY(QFileInfo(firstFile).size() == 2000);
+        // What has arrived so far is held in memory only.
+        QCOMPARE(temporaryEntries(), QStringList());
 
         m_server->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(png(), "image/png"));
         QTest::keyClick(m_window, Qt::Key_F5);
@@ -385,7 +397,7 @@ private Q_SLOTS:
 
         QCOMPARE(m_window->lblStatus->text(), Done);
         QCOMPARE(m_window->ImageExt, QStringLiteral(".png"));
-        QVERIFY(!QFile::exists(firstFile));
+        QCOMPARE(temporaryEntries(), QStringList());
         const QStringList lines = trace.statusLines(QStringLiteral("Harbour"));
         // The stopped download ends in the error state before the new one starts.
         QCOMPARE(lines, (QStringList{Idle, Downloading, Idle, Error, Downloading, Done}));
@@ -410,10 +422,10 @@ private Q_SLOTS:
         // processing runs it there.
         TfrmImage* w = m_window;
         auto original = w->HTTPGet1->OnProgress;
-        QString fileDuringReport;
+        bool posted = false;
         w->HTTPGet1->OnProgress = [&, w, original](QObject* sender, qint32 total, qint32 readed) {
-            if (fileDuringReport.isEmpty()) {
-                fileDuringReport = w->HTTPGet1->FileName;
+            if (!posted) {
+                posted = true;
                 m_server->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(png(), "image/png"));
                 if (command == QLatin1String("refresh"))
                     QMetaObject::invokeMethod(w->mnuRefresh, &QAction::trigger, Qt::QueuedConnection);
@@ -428,7 +440,7 @@ private Q_SLOTS:
         if (command == QLatin1String("close")) {
             QTRY_VERIFY_WITH_TIMEOUT(!m_window, 10000);
             QVERIFY(m_server->waitForIdle());
-            QVERIFY(!QFile::exists(fileDuringReport));
+            QCOMPARE(temporaryEntries(), QStringList());
             QCOMPARE(m_mainForm->Calls, QStringList{QStringLiteral("RemoveCameraWindow")});
             // The window closed inside the report, before it showed that report's progress; nothing
             // of the stopped download reached it afterwards.
@@ -441,7 +453,7 @@ private Q_SLOTS:
         if (command == QLatin1String("refresh")) {
             QCOMPARE(m_server->requestCount(), 2);
             QCOMPARE(m_window->ImageExt, QStringLiteral(".png"));
-            QVERIFY(!QFile::exists(fileDuringReport));
+            QCOMPARE(temporaryEntries(), QStringList());
             QVERIFY(trace.statusLines(QStringLiteral("Harbour")).contains(Error));
         } else {
             QCOMPARE(m_server->requestCount(), 1);
@@ -451,19 +463,53 @@ private Q_SLOTS:
         }
     }
 
-    void closeDuringStalledDownloadRemovesFile()
+    // then: what the camera sends at the refresh after the first picture.
+    void refreshLeavesNoTemporaryFile_data()
+    {
+        QTest::addColumn<TScriptedResponse>("first");
+        QTest::addColumn<TScriptedResponse>("then");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("notModified");
+        const TScriptedResponse first = TScriptedResponse::ok(jpegJfif(), "image/jpeg");
+        TScriptedResponse validated = first;
+        validated.ETag = "\"v1\"";
+        QTest::newRow("new-picture") << first << TScriptedResponse::ok(png(), "image/png") << Done << 0;
+        QTest::newRow("same-picture-again") << first << first << Done << 0;
+        QTest::newRow("not-modified") << validated << validated << Done << 1;
+        QTest::newRow("too-small-body")
+            << first << TScriptedResponse::ok(QByteArray(200, 'x'), "image/jpeg") << Error << 0;
+        QTest::newRow("error-page") << first << errorPage() << Error << 0;
+    }
+    void refreshLeavesNoTemporaryFile()
+    {
+        QFETCH(TScriptedResponse, first);
+        QFETCH(TScriptedResponse, then);
+        m_server->route(QStringLiteral("/cam.jpg"), first);
+        QVERIFY(open());
+        QVERIFY(waitSettled(m_window));
+        QCOMPARE(m_window->lblStatus->text(), Done);
+        m_server->route(QStringLiteral("/cam.jpg"), then);
+        m_window->mnuRefresh->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(m_server->requestCount() == 2 && settled(m_window), 10000);
+        QTEST(m_window->lblStatus->text(), "status");
+        QTEST(m_server->notModifiedCount(), "notModified");
+        QCOMPARE(temporaryEntries(), QStringList());
+    }
+
+    void closeDuringStalledDownloadLeavesNothing()
     {
         TTraceCapture trace;
         m_server->route(QStringLiteral("/cam.jpg"), stalled(jpegJfif(320, 240), 3000));
         QVERIFY(open());
         QVERIFY(m_server->waitForStalled(1));
-        const QString file = m_window->HTTPGet1->FileName;
-        QTRY_VERIFY(QFileInfo(file).size() == 3000);
+        // The bytes before the stall have arrived (and are held in memory only).
+        QTRY_VERIFY(m_window->lblStatus->text().endsWith(QLatin1String("% downloaded")));
+        QCOMPARE(temporaryEntries(), QStringList());
         const int linesBefore = trace.statusLines(QStringLiteral("Harbour")).size();
         m_window->close();
         QTRY_VERIFY(!m_window);
         QVERIFY(m_server->waitForIdle());
-        QVERIFY(!QFile::exists(file));
+        QCOMPARE(temporaryEntries(), QStringList());
         QCOMPARE(trace.statusLines(QStringLiteral("Harbour")).size(), linesBefore);
     }
 
