@@ -56,8 +56,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The window system plugins of Qt (xcb, wayland) are in a package of their own.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# The window system plugins of Qt (xcb, wayland) are in a package of their own. libcurl is opened
+# with dlopen when downloading begins (net/TCurlLibrary), so dpkg-shlibdeps does not see it; 7.85
+# is the first to know CURLOPT_PROTOCOLS_STR, which keeps transfers to http and https.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libcurl4 (>= 7.85.0)")
 # xdg-utils: web pages and mail links go through the desktop's default handler. qt6-wayland: on
 # a Wayland session without XWayland the program runs as a Wayland client.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-wayland")

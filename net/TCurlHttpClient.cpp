@@ -1,12 +1,11 @@
 #include "net/TCurlHttpClient.h"
 
+#include "net/TCurlLibrary.h"
+
 #include <QList>
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
-
-#include <curl/curl.h>
 
 namespace {
 
@@ -36,8 +35,7 @@ QByteArray escapeUnsafe(const QByteArray& text)
 
 void TCurlHttpClient::globalInit()
 {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    TCurlLibrary::Shared();
 }
 
 TCurlHttpClient::TCurlHttpClient() = default;
@@ -54,9 +52,12 @@ bool TCurlHttpClient::stopRequested() const
 
 bool TCurlHttpClient::open(const QByteArray& agent)
 {
-    globalInit();
     m_agent = agent;
-    m_multi = curl_multi_init();
+    // Without libcurl every later step fails, as for a host that cannot be reached.
+    m_curl = TCurlLibrary::Shared();
+    if (!m_curl)
+        return false;
+    m_multi = m_curl->multi_init();
     return m_multi != nullptr;
 }
 
@@ -78,8 +79,8 @@ bool TCurlHttpClient::openRequest(const QByteArray& verb, const QByteArray& path
     finish(CURLE_COULDNT_CONNECT);
     if (!m_multi || m_host.isEmpty() || m_port == 0)
         return false;
-    m_easy = curl_easy_init();
-    m_url = curl_url();
+    m_easy = m_curl->easy_init();
+    m_url = m_curl->url();
     if (!m_easy || !m_url)
         return false;
 
@@ -93,53 +94,53 @@ bool TCurlHttpClient::openRequest(const QByteArray& verb, const QByteArray& path
         query = target.mid(mark + 1);
         target.truncate(mark);
     }
-    if (curl_url_set(m_url, CURLUPART_SCHEME, m_secure ? "https" : "http", 0) != CURLUE_OK ||
-        curl_url_set(m_url, CURLUPART_HOST, m_host.constData(), 0) != CURLUE_OK ||
-        curl_url_set(m_url, CURLUPART_PORT, QByteArray::number(m_port).constData(), 0) != CURLUE_OK ||
-        curl_url_set(m_url, CURLUPART_PATH, escapeUnsafe(target).constData(), 0) != CURLUE_OK ||
+    if (m_curl->url_set(m_url, CURLUPART_SCHEME, m_secure ? "https" : "http", 0) != CURLUE_OK ||
+        m_curl->url_set(m_url, CURLUPART_HOST, m_host.constData(), 0) != CURLUE_OK ||
+        m_curl->url_set(m_url, CURLUPART_PORT, QByteArray::number(m_port).constData(), 0) != CURLUE_OK ||
+        m_curl->url_set(m_url, CURLUPART_PATH, escapeUnsafe(target).constData(), 0) != CURLUE_OK ||
         (!query.isEmpty() &&
-         curl_url_set(m_url, CURLUPART_QUERY, escapeUnsafe(query).constData(), 0) != CURLUE_OK))
+         m_curl->url_set(m_url, CURLUPART_QUERY, escapeUnsafe(query).constData(), 0) != CURLUE_OK))
         return false;
 
     CURL* easy = m_easy;
-    curl_easy_setopt(easy, CURLOPT_CURLU, m_url);
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION,
-                     version == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
-    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, long{ChunkSize});
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_connectTimeoutMs));
+    m_curl->easy_setopt(easy, CURLOPT_CURLU, m_url);
+    m_curl->easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    m_curl->easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    m_curl->easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    m_curl->easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    m_curl->easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+    m_curl->easy_setopt(easy, CURLOPT_HTTP_VERSION,
+                        version == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
+    m_curl->easy_setopt(easy, CURLOPT_BUFFERSIZE, long{ChunkSize});
+    m_curl->easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_connectTimeoutMs));
     if (!m_agent.isEmpty())
-        curl_easy_setopt(easy, CURLOPT_USERAGENT, m_agent.constData());
+        m_curl->easy_setopt(easy, CURLOPT_USERAGENT, m_agent.constData());
     if (!referer.isEmpty())
-        curl_easy_setopt(easy, CURLOPT_REFERER, referer.constData());
+        m_curl->easy_setopt(easy, CURLOPT_REFERER, referer.constData());
     if (!m_userName.isEmpty() || !m_password.isEmpty()) {
-        curl_easy_setopt(easy, CURLOPT_USERNAME, m_userName.constData());
-        curl_easy_setopt(easy, CURLOPT_PASSWORD, m_password.constData());
-        curl_easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC | CURLAUTH_DIGEST));
+        m_curl->easy_setopt(easy, CURLOPT_USERNAME, m_userName.constData());
+        m_curl->easy_setopt(easy, CURLOPT_PASSWORD, m_password.constData());
+        m_curl->easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC | CURLAUTH_DIGEST));
     }
     if (!m_caFile.isEmpty())
-        curl_easy_setopt(easy, CURLOPT_CAINFO, m_caFile.toLocal8Bit().constData());
+        m_curl->easy_setopt(easy, CURLOPT_CAINFO, m_caFile.toLocal8Bit().constData());
 
     if (verb == "POST")
-        curl_easy_setopt(easy, CURLOPT_POST, 1L);
+        m_curl->easy_setopt(easy, CURLOPT_POST, 1L);
     else if (verb != "GET")
-        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, verb.constData());
+        m_curl->easy_setopt(easy, CURLOPT_CUSTOMREQUEST, verb.constData());
 
     // An empty "Accept:" line removes libcurl's own default instead of sending an empty header.
-    m_headerList = curl_slist_append(m_headerList, ("Accept: " + acceptTypes).trimmed().constData());
+    m_headerList = m_curl->slist_append(m_headerList, ("Accept: " + acceptTypes).trimmed().constData());
     if (reload) {
-        m_headerList = curl_slist_append(m_headerList, "Cache-Control: no-cache");
-        m_headerList = curl_slist_append(m_headerList, "Pragma: no-cache");
+        m_headerList = m_curl->slist_append(m_headerList, "Cache-Control: no-cache");
+        m_headerList = m_curl->slist_append(m_headerList, "Pragma: no-cache");
     }
 
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &TCurlHttpClient::onHeader);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &TCurlHttpClient::onBody);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    m_curl->easy_setopt(easy, CURLOPT_HEADERFUNCTION, &TCurlHttpClient::onHeader);
+    m_curl->easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    m_curl->easy_setopt(easy, CURLOPT_WRITEFUNCTION, &TCurlHttpClient::onBody);
+    m_curl->easy_setopt(easy, CURLOPT_WRITEDATA, this);
     m_done = false;
     m_result = CURLE_OK;
     return true;
@@ -152,15 +153,15 @@ bool TCurlHttpClient::send(const QByteArray& headers, const QByteArray& body)
     for (const QByteArray& line : headers.split('\n')) {
         const QByteArray header = line.trimmed();
         if (!header.isEmpty())
-            m_headerList = curl_slist_append(m_headerList, header.constData());
+            m_headerList = m_curl->slist_append(m_headerList, header.constData());
     }
-    curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, m_headerList);
+    m_curl->easy_setopt(m_easy, CURLOPT_HTTPHEADER, m_headerList);
     if (!body.isEmpty()) {
         m_body = body;
-        curl_easy_setopt(m_easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(m_body.size()));
-        curl_easy_setopt(m_easy, CURLOPT_POSTFIELDS, m_body.constData());
+        m_curl->easy_setopt(m_easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(m_body.size()));
+        m_curl->easy_setopt(m_easy, CURLOPT_POSTFIELDS, m_body.constData());
     }
-    if (curl_multi_add_handle(m_multi, m_easy) != CURLM_OK) {
+    if (m_curl->multi_add_handle(m_multi, m_easy) != CURLM_OK) {
         finish(CURLE_FAILED_INIT);
         return false;
     }
@@ -221,23 +222,23 @@ bool TCurlHttpClient::waitForBody(int ms)
 void TCurlHttpClient::close()
 {
     if (m_attached) {
-        curl_multi_remove_handle(m_multi, m_easy);
+        m_curl->multi_remove_handle(m_multi, m_easy);
         m_attached = false;
     }
     if (m_easy) {
-        curl_easy_cleanup(m_easy);
+        m_curl->easy_cleanup(m_easy);
         m_easy = nullptr;
     }
     if (m_url) {
-        curl_url_cleanup(m_url);
+        m_curl->url_cleanup(m_url);
         m_url = nullptr;
     }
     if (m_headerList) {
-        curl_slist_free_all(m_headerList);
+        m_curl->slist_free_all(m_headerList);
         m_headerList = nullptr;
     }
     if (m_multi) {
-        curl_multi_cleanup(m_multi);
+        m_curl->multi_cleanup(m_multi);
         m_multi = nullptr;
     }
 }
@@ -249,10 +250,16 @@ TCurlHttpClient::TPump TCurlHttpClient::pump(Clock::time_point deadline)
         m_lastActivity = Clock::now();
         m_waiting = true;
     }
+    // Never opened, or libcurl is missing: there is nothing to drive.
+    if (!m_multi || !m_easy) {
+        if (!m_done)
+            finish(CURLE_FAILED_INIT);
+        return TPump::Ready;
+    }
     if (m_paused && !m_done) {
         m_paused = false;
         // Hands over the bytes held back when the previous chunk was still unread.
-        curl_easy_pause(m_easy, CURLPAUSE_CONT);
+        m_curl->easy_pause(m_easy, CURLPAUSE_CONT);
     }
     for (;;) {
         if (m_chunkPos < m_chunk.size() || m_done)
@@ -267,12 +274,12 @@ TCurlHttpClient::TPump TCurlHttpClient::pump(Clock::time_point deadline)
             return TPump::GivenUp;
         }
         int running = 0;
-        if (curl_multi_perform(m_multi, &running) != CURLM_OK) {
+        if (m_curl->multi_perform(m_multi, &running) != CURLM_OK) {
             finish(CURLE_RECV_ERROR);
             return TPump::GivenUp;
         }
         int queued = 0;
-        while (CURLMsg* message = curl_multi_info_read(m_multi, &queued)) {
+        while (CURLMsg* message = m_curl->multi_info_read(m_multi, &queued)) {
             if (message->msg == CURLMSG_DONE && message->easy_handle == m_easy)
                 finish(message->data.result);
         }
@@ -284,7 +291,7 @@ TCurlHttpClient::TPump TCurlHttpClient::pump(Clock::time_point deadline)
         if (deadline - now < slice)
             slice = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
                     std::chrono::milliseconds(1);
-        curl_multi_poll(m_multi, nullptr, 0, static_cast<int>(slice.count()), nullptr);
+        m_curl->multi_poll(m_multi, nullptr, 0, static_cast<int>(slice.count()), nullptr);
     }
 }
 
@@ -293,7 +300,7 @@ void TCurlHttpClient::finish(int result)
     m_done = true;
     m_result = result;
     if (m_attached) {
-        curl_multi_remove_handle(m_multi, m_easy);
+        m_curl->multi_remove_handle(m_multi, m_easy);
         m_attached = false;
     }
 }

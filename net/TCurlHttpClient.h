@@ -12,15 +12,18 @@ typedef void CURL;
 typedef void CURLM;
 struct curl_slist;
 struct Curl_URL;
+struct TCurlApi;
 
 // THttpClient over libcurl's multi interface. The body is pulled from the socket one chunk at a
 // time: libcurl's receive buffer is one chunk long and a transfer is paused while the chunk it
-// delivered has not been read, so no more than about two chunks are ever held here.
+// delivered has not been read, so no more than about two chunks are ever held here. libcurl is
+// reached through TCurlLibrary's table; without it every operation fails.
 class TCurlHttpClient final : public THttpClient
 {
 public:
-    // Must run once per process before any other thread uses libcurl; THTTPGet calls it on the
-    // user-interface thread. Safe to call again.
+    // Loads libcurl and sets it up, once per process (TCurlLibrary::Shared); any thread, later
+    // calls return at once. THTTPGet calls it when it is made, so libcurl is loaded with the first
+    // download component and a missing libcurl is reported then; open() does it otherwise.
     static void globalInit();
 
     TCurlHttpClient();
@@ -67,6 +70,7 @@ private:
     void finish(int result);
     bool stopRequested() const;
 
+    const TCurlApi* m_curl = nullptr; // set by open(); null: libcurl could not be loaded
     CURLM* m_multi = nullptr;
     CURL* m_easy = nullptr;
     Curl_URL* m_url = nullptr;

@@ -68,6 +68,10 @@ echo "cmake --install: ok"
 (cd "$build" && cpack -G DEB -B "$work/package" > "$work/cpack.txt" 2>&1) || { cat "$work/cpack.txt" >&2; fail "cpack"; }
 deb=$(ls "$work"/package/vrel-web-camera_*.deb)
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "no dependencies computed from the libraries"
+# libcurl is opened with dlopen once downloading begins: the program must not link it, and the
+# package must still depend on it, as dpkg-shlibdeps cannot see that.
+dpkg-deb -f "$deb" Depends | grep -Eq '(^|, )libcurl4 \(>= ' || fail "no dependency on libcurl4"
+readelf -d "$build/bin/vrel-web-camera" | grep -q 'NEEDED.*libcurl' && fail "vrel-web-camera links libcurl"
 lintian --fail-on error --allow-root "$deb" || fail "lintian reports errors"
 dpkg-deb -x "$deb" "$work/unpacked"
 check_tree "$work/unpacked"
