@@ -11,8 +11,8 @@
 
 THTTPGet::THTTPGet(QObject* parent) : QObject(parent)
 {
-    // libcurl's global set-up is not thread-safe: do it here, on the owner's thread, before any
-    // worker exists.
+    // libcurl is loaded with the first download component rather than at program start, and a
+    // missing one is reported now rather than by the first download.
     TCurlHttpClient::globalInit();
     // When the event loop ends, no download thread may outlive it: the process would tear down
     // the libraries under it.
