@@ -410,22 +410,41 @@ private Q_SLOTS:
     // one column and row are cut off), scaled to a smaller box, or only a band of it.
     void drawsFromItsBytesAsFromAFrame_data()
     {
+        QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("scale");
         QTest::addColumn<QSize>("target");
         QTest::addColumn<QRect>("exposed");
-        QTest::newRow("whole") << 100 << QSize(641, 481) << QRect();
-        QTest::newRow("half-odd-size") << 50 << QSize(320, 240) << QRect();
-        QTest::newRow("quarter-odd-size") << 25 << QSize(160, 120) << QRect();
-        QTest::newRow("scaled-into-a-smaller-box") << 100 << QSize(300, 225) << QRect();
-        QTest::newRow("band-exposed") << 100 << QSize(641, 481) << QRect(0, 100, 641, 37);
-        QTest::newRow("corner-exposed") << 100 << QSize(641, 481) << QRect(600, 450, 100, 100);
+        const QByteArray baseline = encoded(detailed(641, 481), "jpeg");
+        const QSize whole(641, 481);
+        QTest::newRow("whole") << baseline << 100 << whole << QRect();
+        QTest::newRow("half-odd-size") << baseline << 50 << QSize(320, 240) << QRect();
+        QTest::newRow("quarter-odd-size") << baseline << 25 << QSize(160, 120) << QRect();
+        QTest::newRow("scaled-into-a-smaller-box") << baseline << 100 << QSize(300, 225) << QRect();
+        QTest::newRow("band-exposed") << baseline << 100 << whole << QRect(0, 100, 641, 37);
+        QTest::newRow("corner-exposed") << baseline << 100 << whole << QRect(600, 450, 100, 100);
+        const QByteArray progressive = [] {
+            QByteArray b;
+            QBuffer buffer(&b);
+            buffer.open(QIODevice::WriteOnly);
+            QImageWriter writer(&buffer, "jpeg");
+            writer.setProgressiveScanWrite(true);
+            writer.write(detailed(641, 481));
+            return b;
+        }();
+        QTest::newRow("progressive") << progressive << 100 << whole << QRect();
+        QTest::newRow("progressive-half") << progressive << 50 << QSize(320, 240) << QRect();
+        QTest::newRow("greyscale") << encoded(detailed(641, 481).convertToFormat(QImage::Format_Grayscale8),
+                                              "jpeg")
+                                   << 100 << whole << QRect();
+        // The rows that did not come are grey, as when decoded at once.
+        QTest::newRow("truncated") << baseline.left(baseline.size() / 2) << 100 << whole << QRect();
     }
     void drawsFromItsBytesAsFromAFrame()
     {
+        QFETCH(QByteArray, bytes);
         QFETCH(int, scale);
         QFETCH(QSize, target);
         QFETCH(QRect, exposed);
-        const QByteArray bytes = encoded(detailed(641, 481), "jpeg");
         TPicture now;
         QVERIFY(now.LoadFromData(bytes, TPicture::TFormat::Jpeg, scale));
         TPicture drawn;
