@@ -47,17 +47,6 @@ class tst_signals : public QObject
         return QDir(privateFolder()).entryList(QDir::Files | QDir::Hidden | QDir::System);
     }
 
-    void addStartupFavourite(const QString& name, const QString& url)
-    {
-        TRegistryStore::closeAll();
-        qputenv("VREL_USER_REGISTRY", path("user.db").toUtf8());
-        qputenv("VREL_MACHINE_REGISTRY", path("machine.db").toUtf8());
-        TRegKey key = TRegKey::create(TRegRoot::CurrentUser, RegistryLayout::MyFavoritesKey + "\\" + name);
-        QVERIFY(key.writeString("URL", url));
-        QVERIFY(key.writeDword("RunOnStartup", 1));
-        TRegistryStore::closeAll();
-    }
-
     void start(QProcess& program, const QStringList& arguments = {QStringLiteral("-start")})
     {
         program.setProcessEnvironment(m_env);
@@ -139,27 +128,39 @@ private Q_SLOTS:
         QTest::newRow("SIGINT") << int(SIGINT) << "SIGINT";
         QTest::newRow("SIGHUP") << int(SIGHUP) << "SIGHUP";
     }
+    // Camera pictures arrive in memory; the catalog is the download that lands in a file.
     void endsAsExitDoesAndRemovesThePartialDownload()
     {
         QFETCH(int, signalNumber);
         QFETCH(QString, name);
-        TScriptedResponse stall = TScriptedResponse::ok(QByteArray(7144, 'j'), "image/jpeg");
+        TScriptedResponse stall = TScriptedResponse::ok(QByteArray(7144, ';'), "text/plain");
         stall.StallAfter = 3000;
-        m_server.route(QStringLiteral("/cam.jpg"), stall);
-        addStartupFavourite(QStringLiteral("Harbour"), m_server.url(QStringLiteral("/cam.jpg")));
+        m_server.route(QStringLiteral("/info/vwcfavorites.reg"), stall);
+        m_env.insert("VREL_WEB_HOST", QStringLiteral("127.0.0.1:%1").arg(m_server.port()));
+        TRegistryStore::closeAll();
+        TRegKey options = TRegKey::create(TRegRoot::CurrentUser, RegistryLayout::ProgramKey);
+        QVERIFY(options.writeDword("CheckForUpdatesOnStartup", 1));
+        options.close();
+        TRegistryStore::closeAll();
 
         QProcess program;
         auto end = qScopeGuard([&] { kill(program); });
         start(program);
         QString output;
-        QVERIFY2(waitForOutput(program, output, "status Harbour: Status: 41% downloaded"),
-                 qPrintable(output));
+        QVERIFY2(waitForOutput(program, output, "vrel-trace: step catalog-update"), qPrintable(output));
+        // The size probe, then the download itself, held after 3000 bytes.
+        QVERIFY(m_server.waitForRequests(2, WaitMs));
+        QVERIFY(m_server.waitForStalled(1, WaitMs));
         // The partial download, readable by its user only.
-        QStringList partial = folderContent();
-        partial.removeAll(QStringLiteral(".in-use"));
-        QCOMPARE(partial.size(), 1);
-        QCOMPARE(QFileInfo(privateFolder() + "/" + partial.first()).size(), 3000);
-        QCOMPARE(modeOf(privateFolder() + "/" + partial.first()) & 0777, mode_t(0600));
+        const auto partialFiles = [this] {
+            QStringList files = folderContent();
+            files.removeAll(QStringLiteral(".in-use"));
+            return files;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(partialFiles().size(), 1, WaitMs);
+        const QString partial = privateFolder() + "/" + partialFiles().first();
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(partial).size(), qint64(3000), WaitMs);
+        QCOMPARE(modeOf(partial) & 0777, mode_t(0600));
 
         QCOMPARE(::kill(static_cast<pid_t>(program.processId()), signalNumber), 0);
         QVERIFY(program.waitForFinished(WaitMs));
