@@ -3,8 +3,7 @@
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
-class QLocalSocket;
+class QSocketNotifier;
 
 // What a second copy asks of the running one.
 enum class TInstanceMessage
@@ -54,10 +53,14 @@ private:
     QString m_lockError;
 };
 
-// The running copy's end of the local socket. Every message is handed on from the event loop
-// (never inside the socket's own signal), so a handler may open modal windows. A posted message
-// is answered as the event loop takes it, a quit request once its handler has returned; the
-// sender waits for that answer. Connections from other users are dropped unread.
+// The running copy's end of the local socket: a stream socket in the abstract namespace, bound
+// to the name's bytes alone (no trailing zeros), as QLocalServer's AbstractNamespaceOption binds
+// it, so copies built either way reach each other. A request is one line ("WM_SHOWABOUT\n"),
+// the answer "handled\n". Every message is handed on from the event loop (never inside the
+// socket's own signal), so a handler may open modal windows. A posted message is answered as
+// the event loop takes it, a quit request once its handler has returned; the sender waits for
+// that answer. Connections from other users are dropped unread, and so is one that sends
+// anything but a known request or does not finish its line within a few seconds.
 class TInstanceServer : public QObject
 {
     Q_OBJECT
@@ -75,10 +78,10 @@ Q_SIGNALS:
 
 private:
     void acceptConnections();
-    void readRequest(QLocalSocket* socket);
-    void dispatch(TInstanceMessage message, QLocalSocket* socket);
+    void close();
 
-    QLocalServer* m_server = nullptr;
+    int m_fd = -1;
+    QSocketNotifier* m_acceptNotifier = nullptr;
 };
 
 enum class TNotifyResult

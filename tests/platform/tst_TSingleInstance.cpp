@@ -1,14 +1,22 @@
 #include "platform/TSingleInstance.h"
 
+#include <QDir>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -60,6 +68,45 @@ int runChild(const QByteArray& mode, int argc, char* argv[])
     const bool delivered = NotifyRunningInstance(instance, message) == TNotifyResult::Delivered;
     std::printf(delivered ? "delivered\n" : "nobody\n");
     return 0;
+}
+
+// Any local program can do this: connect straight to the running copy's abstract name (a zero
+// byte, then the name, nothing after it). Returns the descriptor, or -1.
+int connectRaw(const QString& name)
+{
+    const QByteArray bytes = name.toLatin1();
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path + 1, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    const auto length =
+        static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + static_cast<std::size_t>(bytes.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Whether the running copy has closed a raw peer's connection. An endless peer keeps writing.
+bool peerDropped(int fd, bool keepWriting)
+{
+    if (keepWriting) {
+        const QByteArray more(1024, 'x');
+        if (::send(fd, more.constData(), static_cast<std::size_t>(more.size()), MSG_NOSIGNAL | MSG_DONTWAIT) <
+                0 &&
+            errno != EAGAIN)
+            return true;
+    }
+    char byte;
+    const ssize_t n = ::recv(fd, &byte, 1, MSG_DONTWAIT);
+    return n == 0 || (n < 0 && errno != EAGAIN);
+}
+
+int openDescriptors()
+{
+    return static_cast<int>(
+        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
 }
 
 } // namespace
@@ -337,6 +384,192 @@ private Q_SLOTS:
         QCOMPARE(received.size(), 1);
         QCOMPARE(received.first().first().value<TInstanceMessage>(), TInstanceMessage::ShowAbout);
         QVERIFY(finishedCleanly(sender));
+    }
+
+    // Peers that never send a request of ours: nothing is handled, the running copy keeps
+    // serving others meanwhile, closes them (a silent one after a few seconds) and leaks nothing.
+    void brokenPeersAreDropped_data()
+    {
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<bool>("hangUp");
+        QTest::addColumn<bool>("endless");
+        QTest::newRow("silent") << QByteArray() << false << false;
+        QTest::newRow("half-line-then-silent") << QByteArray("WM_SHOWAB") << false << false;
+        QTest::newRow("half-line-then-hang-up") << QByteArray("WM_QUITREQ") << true << false;
+        QTest::newRow("garbage-line") << QByteArray("\xff\xfe\0WM_QUITREQUEST\n", 18) << false << false;
+        QTest::newRow("endless-line") << QByteArray(4096, 'x') << false << true;
+    }
+    void brokenPeersAreDropped()
+    {
+        QFETCH(QByteArray, sent);
+        QFETCH(bool, hangUp);
+        QFETCH(bool, endless);
+        TSingleInstance instance(TestName);
+        QVERIFY(instance.Acquire());
+        const int descriptorsBefore = openDescriptors();
+        {
+            TInstanceServer server;
+            QString error;
+            QVERIFY(server.Listen(instance.ServerName(), &error));
+            QSignalSpy received(&server, &TInstanceServer::MessageReceived);
+            int peer = connectRaw(instance.ServerName());
+            QVERIFY(peer >= 0);
+            const auto closePeer = qScopeGuard([&peer] {
+                if (peer >= 0)
+                    ::close(peer);
+            });
+            QCOMPARE(::send(peer, sent.constData(), static_cast<std::size_t>(sent.size()), MSG_NOSIGNAL),
+                     static_cast<ssize_t>(sent.size()));
+            if (hangUp) {
+                ::close(peer);
+                peer = -1;
+            }
+
+            QProcess sender;
+            startChild(sender, "notify", "WM_SHOWABOUT");
+            QVERIFY(received.wait());
+            QVERIFY(finishedCleanly(sender));
+            QVERIFY(sender.readAll().contains("delivered"));
+            if (peer >= 0)
+                QTRY_VERIFY_WITH_TIMEOUT(peerDropped(peer, endless), 20000);
+            QCOMPARE(received.size(), 1);
+            QCOMPARE(received.first().first().value<TInstanceMessage>(), TInstanceMessage::ShowAbout);
+        }
+        QCOMPARE(openDescriptors(), descriptorsBefore);
+    }
+
+    // A peer that leaves right after its request still gets it handled, as before; answering
+    // the empty socket must not end the running copy (SIGPIPE) or keep its descriptor.
+    void requestOfAPeerThatLeftIsHandled_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<TInstanceMessage>("message");
+        QTest::newRow("posted") << QByteArray("WM_SHOWOPTIONS\n") << TInstanceMessage::ShowOptions;
+        QTest::newRow("quit") << QByteArray("WM_QUITREQUEST\n") << TInstanceMessage::QuitRequest;
+    }
+    void requestOfAPeerThatLeftIsHandled()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(TInstanceMessage, message);
+        TSingleInstance instance(TestName);
+        QVERIFY(instance.Acquire());
+        const int descriptorsBefore = openDescriptors();
+        {
+            TInstanceServer server;
+            QString error;
+            QVERIFY(server.Listen(instance.ServerName(), &error));
+            QSignalSpy received(&server, &TInstanceServer::MessageReceived);
+            const int peer = connectRaw(instance.ServerName());
+            QVERIFY(peer >= 0);
+            const ssize_t sent =
+                ::send(peer, request.constData(), static_cast<std::size_t>(request.size()), 0);
+            ::close(peer);
+            QCOMPARE(sent, static_cast<ssize_t>(request.size()));
+            QVERIFY(received.wait());
+            QCOMPARE(received.first().first().value<TInstanceMessage>(), message);
+        }
+        QCOMPARE(openDescriptors(), descriptorsBefore);
+    }
+
+    // A copy built with QLocalSocket (AbstractNamespaceOption) reaches the plain server.
+    void qtSocketClientReachesServer_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<TInstanceMessage>("message");
+        QTest::newRow("about") << QByteArray("WM_SHOWABOUT\n") << TInstanceMessage::ShowAbout;
+        QTest::newRow("options") << QByteArray("WM_SHOWOPTIONS\n") << TInstanceMessage::ShowOptions;
+        QTest::newRow("quit") << QByteArray("WM_QUITREQUEST\n") << TInstanceMessage::QuitRequest;
+    }
+    void qtSocketClientReachesServer()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(TInstanceMessage, message);
+        TSingleInstance instance(TestName);
+        QVERIFY(instance.Acquire());
+        TInstanceServer server;
+        QString error;
+        QVERIFY(server.Listen(instance.ServerName(), &error));
+        QSignalSpy received(&server, &TInstanceServer::MessageReceived);
+
+        QLocalSocket client;
+        client.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+        QByteArray answer;
+        connect(&client, &QLocalSocket::readyRead, this, [&] { answer += client.readAll(); });
+        client.connectToServer(instance.ServerName());
+        QVERIFY(client.waitForConnected(5000));
+        client.write(request);
+        QTRY_COMPARE_WITH_TIMEOUT(client.state(), QLocalSocket::UnconnectedState, 10000);
+        answer += client.readAll();
+        QCOMPARE(answer, QByteArray("handled\n"));
+        QCOMPARE(received.size(), 1);
+        QCOMPARE(received.first().first().value<TInstanceMessage>(), message);
+    }
+
+    // The plain client reaches a copy built with QLocalServer (AbstractNamespaceOption) and
+    // sends it exactly the line it expects; without the answer nothing was delivered.
+    void clientReachesQtSocketServer_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<bool>("answers");
+        QTest::addColumn<QByteArray>("printed");
+        QTest::newRow("about") << QByteArray("WM_SHOWABOUT") << true << QByteArray("delivered");
+        QTest::newRow("options") << QByteArray("WM_SHOWOPTIONS") << true << QByteArray("delivered");
+        QTest::newRow("quit") << QByteArray("WM_QUITREQUEST") << true << QByteArray("delivered");
+        QTest::newRow("quit-unanswered") << QByteArray("WM_QUITREQUEST") << false << QByteArray("nobody");
+    }
+    void clientReachesQtSocketServer()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(bool, answers);
+        QFETCH(QByteArray, printed);
+        TSingleInstance instance(TestName);
+        QLocalServer server;
+        server.setSocketOptions(QLocalServer::AbstractNamespaceOption);
+        QVERIFY2(server.listen(instance.ServerName()), qPrintable(server.errorString()));
+        QByteArray request;
+        connect(&server, &QLocalServer::newConnection, this, [&] {
+            QLocalSocket* socket = server.nextPendingConnection();
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QLocalSocket::readyRead, socket, [&request, socket, answers] {
+                request += socket->readAll();
+                if (!request.endsWith('\n'))
+                    return;
+                if (answers)
+                    socket->write("handled\n");
+                socket->disconnectFromServer();
+            });
+        });
+        QProcess sender;
+        startChild(sender, "notify", name);
+        QCOMPARE(readLine(sender), QByteArray("sending"));
+        QCOMPARE(readLine(sender), printed);
+        QCOMPARE(request, name + '\n');
+        QVERIFY(finishedCleanly(sender));
+    }
+
+    // The sender's socket is closed on every way out.
+    void senderLeavesNoDescriptorOpen_data()
+    {
+        QTest::addColumn<bool>("holderRuns");
+        QTest::newRow("nobody-holds-the-lock") << false;
+        QTest::newRow("holder-never-answers") << true;
+    }
+    void senderLeavesNoDescriptorOpen()
+    {
+        QFETCH(bool, holderRuns);
+        QProcess holder;
+        if (holderRuns) {
+            startChild(holder, "hold");
+            QCOMPARE(readLine(holder), QByteArray("first"));
+        }
+        const auto endHolder = qScopeGuard([&holder] {
+            holder.kill();
+            holder.waitForFinished();
+        });
+        TSingleInstance instance(TestName);
+        const int descriptorsBefore = openDescriptors();
+        QCOMPARE(NotifyRunningInstance(instance, TInstanceMessage::ShowAbout), TNotifyResult::NoRunningCopy);
+        QCOMPARE(openDescriptors(), descriptorsBefore);
     }
 };
 
