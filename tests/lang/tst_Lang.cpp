@@ -445,7 +445,7 @@ private Q_SLOTS:
         LoadMessages();
         QCOMPARE((QStringList{vchAbout, vchOptions, vchClearPersonalSettings}), texts);
         QCOMPARE(MessageText("vchOptions"), texts.at(1));
-        QCOMPARE(qApp->property("HelpFile").toString(), m_dir.filePath("Options.DE"));
+        QCOMPARE(QCoreApplication::instance()->property("HelpFile").toString(), m_dir.filePath("Options.DE"));
     }
 
     // No language file: every message holds its key; unknown keys come back as they are.
