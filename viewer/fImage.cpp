@@ -699,17 +699,24 @@ void TfrmImage::mnuSettingsClick()
         m_camera->ClearReg();
     m_keptPending = true; // A renamed or newly added favourite keeps the picture shown on closing.
     dialog->StoreInto(*m_camera);
+    const bool newAddress = TfrmCameraSettings::Trimmed(oldURL) != TfrmCameraSettings::Trimmed(m_camera->URL);
+    if (newAddress) {
+        // Another address is another camera: the old picture's validators could earn a 304 there
+        // and keep the old picture under the new address.
+        m_revalidation->Forget();
+        m_keptBody.clear();
+    }
     m_cycle->SetIntervalMs(TFetchRules::TimerIntervalMs(m_camera->UpdateInterval));
     // Refreshed on request only: no longer frozen.
     showFreshness();
     ApplyScale();
-    if (dialog->chkAdd->isChecked())
-        m_camera->SaveToReg();
+    if (dialog->chkAdd->isChecked() && m_camera->SaveToReg() && newAddress)
+        TKeptPicture::Store(m_camera->FavoriteKeyPath(), TKeptPicture::TKept());
     if (m_mainForm)
         m_mainForm->BuildFavoritesMenu();
     SetDescription(m_camera->Description);
     Alwaysontop1Click();
-    if (TfrmCameraSettings::Trimmed(oldURL) != TfrmCameraSettings::Trimmed(m_camera->URL))
+    if (newAddress)
         Timer1Timer();
 }
 

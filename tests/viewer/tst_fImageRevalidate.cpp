@@ -358,6 +358,49 @@ private Q_SLOTS:
         QCOMPARE(kept.Body, jpegJfif(60, 40));
     }
 
+    // Another address is another camera: what the old picture was asked with is not sent there,
+    // even to a server that would answer it with 304 (here both pictures carry the same
+    // validators), and the favourite no longer keeps the old picture for the next start.
+    void newAddressAsksUnconditionally()
+    {
+        m_server->route(QStringLiteral("/cam.jpg"), picture(jpegJfif(60, 40), "\"v1\"", Monday));
+        m_server->route(QStringLiteral("/other.jpg"), picture(jpegJfif(80, 50), "\"v1\"", Monday));
+        std::unique_ptr<TWebCamera> stored(camera(QStringLiteral("Harbour"), url(), 1));
+        stored->ClearReg();
+        QVERIFY(stored->SaveToReg());
+        const auto forget = qScopeGuard([&stored] { stored->ClearReg(); });
+        QVERIFY(open(1));
+        QVERIFY(waitSettled(m_window));
+        QCOMPARE(m_window->Camera()->ImageWidth, 60);
+        m_window->close();
+        TKeptPicture::TKept kept;
+        QVERIFY(TKeptPicture::Load(stored->FavoriteKeyPath(), &kept));
+        delete m_window;
+        QVERIFY(open(1));
+        QVERIFY(waitSettled(m_window));
+        QCOMPARE(m_server->notModifiedCount(), 1);
+
+        const int before = m_server->requestCount();
+        whenModalShows<TfrmCameraSettings>([this](TfrmCameraSettings* dialog) {
+            dialog->edtURL->setText(m_server->url(QStringLiteral("/other.jpg")));
+            QTest::mouseClick(dialog->btnOk, Qt::LeftButton);
+        });
+        m_window->mnuSettings->trigger();
+        QVERIFY(m_server->waitForRequests(before + 1));
+        QVERIFY(waitSettled(m_window));
+        const TRecordedRequest asked = m_server->lastRequest();
+        QCOMPARE(asked.Target, QByteArray("/other.jpg"));
+        QVERIFY(!asked.hasHeader("If-None-Match"));
+        QVERIFY(!asked.hasHeader("If-Modified-Since"));
+        QCOMPARE(m_server->notModifiedCount(), 1);
+        QCOMPARE(m_window->lblStatus->text(), Done);
+        QCOMPARE(m_window->Camera()->ImageWidth, 80);
+        QCOMPARE(m_window->Image1->Picture().FrameSize(), QSize(80, 50));
+        m_window->close();
+        QVERIFY(TKeptPicture::Load(stored->FavoriteKeyPath(), &kept));
+        QCOMPARE(kept.Body, jpegJfif(80, 50));
+    }
+
     // A picture that failed (placeholder shown) is not asked about: the camera sends it whole.
     void placeholderAsksUnconditionally()
     {
