@@ -6,7 +6,8 @@
 # phases: the file stays as it is ("unchanged"), then it is replaced by a different picture
 # before every refresh ("changed"). Printed for both and as ratios (program / feh): CPU time per
 # refresh, resident memory at the end of the phase, and bytes on the wire per unchanged refresh
-# (response plus request, from nginx's access log).
+# (response plus request, from nginx's access log). At 720p a third phase presses a key bound to
+# nothing instead of F5, to show what the presses themselves cost the program.
 # Then the program alone, for its memory targets: with no camera window, with one and with 1+N
 # 640x480 windows (the cost of each further window), and one 720p camera refreshed many times
 # with a new picture each time (whether its memory stays flat). The last lines hold one target
@@ -288,7 +289,11 @@ run_size()
     sleep 3
 
     local phase
-    for phase in unchanged changed; do
+    # "key": the F5 presses cost something of their own, which a refresh by the window's timer
+    # does not: the same presses of a key bound to nothing, for comparison (720p only).
+    local phases=(unchanged changed)
+    [[ $label == 720p ]] && phases+=(key)
+    for phase in "${phases[@]}"; do
         local first_line
         first_line=$(($(wc -l <"$work/access.log") + 1))
         cpu_start app "$app"
@@ -298,8 +303,13 @@ run_size()
         for i in $(seq 1 "$seconds"); do
             [[ $phase == changed ]] && swap "$size"
             local before=$done_lines
-            xdotool windowfocus --sync "$window" key F5
-            wait_done "$trace" $((before + 1)) && refreshed=$((refreshed + 1))
+            if [[ $phase == key ]]; then
+                xdotool windowfocus --sync "$window" key a
+                refreshed=$((refreshed + 1))
+            else
+                xdotool windowfocus --sync "$window" key F5
+                wait_done "$trace" $((before + 1)) && refreshed=$((refreshed + 1))
+            fi
             # The next refresh a second after the previous one started, as feh's.
             next=$((start_ns + i * 1000000000))
             local now
@@ -431,6 +441,8 @@ for label in 720p 1080p; do
         printf '%-30s %10s %10s %8s\n' "$label $phase: CPU ms/refresh" "$(fig "${result[$k-app-cpu]}")" \
             "$(fig "${result[$k-feh-cpu]}")" "$(ratio "${result[$k-app-cpu]}" "${result[$k-feh-cpu]}")"
     done
+    [[ -n ${result[$label-key-app-cpu]:-} ]] &&
+        printf '%-30s %10s\n' "$label key press alone: CPU ms" "$(fig "${result[$label-key-app-cpu]}")"
     k=$label-changed
     printf '%-30s %10s %10s %8s\n' "$label resident MB" "${result[$k-app-rss]}" "${result[$k-feh-rss]}" \
         "$(ratio "${result[$k-app-rss]}" "${result[$k-feh-rss]}")"
