@@ -17,6 +17,13 @@ namespace {
 
 const QString ETagValue = QStringLiteral("ETag");
 const QString LastModifiedValue = QStringLiteral("LastModified");
+const QString PictureURLValue = QStringLiteral("PictureURL");
+const QString URLValue = QStringLiteral("URL");
+
+QString favoriteURL(const TRegKey& key)
+{
+    return key.readString(URLValue).value_or(QString()).trimmed();
+}
 
 QString folder()
 {
@@ -32,6 +39,7 @@ void removeKept(TRegKey& key, const QString& keyPath)
 {
     key.deleteValue(ETagValue);
     key.deleteValue(LastModifiedValue);
+    key.deleteValue(PictureURLValue);
     QFile::remove(FilePath(keyPath));
 }
 
@@ -68,6 +76,10 @@ bool Load(const QString& keyPath, TKept* kept)
         TRevalidation::Sanitized(key.readString(LastModifiedValue).value_or(QString()).toUtf8());
     if (found.ETag.isEmpty() && found.LastModified.isEmpty())
         return false;
+    // Validators of another address could earn a 304 there for a picture it never sent.
+    found.URL = key.readString(PictureURLValue).value_or(QString()).trimmed();
+    if (found.URL.isEmpty() || found.URL != favoriteURL(key))
+        return false;
     QFile file(FilePath(keyPath));
     if (!file.open(QIODevice::ReadOnly) || file.size() > TPicture::MaxFileBytes)
         return false;
@@ -97,12 +109,13 @@ bool Store(const QString& keyPath, const TKept& kept)
         return false;
     }
     QFile::setPermissions(FilePath(keyPath), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const QString pictureURL = kept.URL.trimmed().isEmpty() ? favoriteURL(key) : kept.URL.trimmed();
     TRegTransaction tx(TRegRoot::CurrentUser);
-    bool written = true;
+    bool written = key.writeString(PictureURLValue, pictureURL);
     if (etag.isEmpty())
         key.deleteValue(ETagValue);
     else
-        written = key.writeString(ETagValue, QString::fromUtf8(etag));
+        written = written && key.writeString(ETagValue, QString::fromUtf8(etag));
     if (lastModified.isEmpty())
         key.deleteValue(LastModifiedValue);
     else

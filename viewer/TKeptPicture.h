@@ -5,7 +5,8 @@
 
 // What a favourite keeps of the picture it showed last, so that the first refresh after a start
 // asks the camera whether that picture is still current: the validators as the values "ETag" and
-// "LastModified" of its key, the picture's bytes in a file of the user's cache folder
+// "LastModified" of its key, with "PictureURL", the address they came from, and the picture's
+// bytes in a file of the user's cache folder
 // ($XDG_CACHE_HOME/vrel-web-camera/pictures, or "pictures" beside VREL_USER_REGISTRY's file).
 // UI thread only.
 namespace TKeptPicture {
@@ -15,10 +16,13 @@ struct TKept
     QByteArray ETag;
     QByteArray LastModified;
     QByteArray Body;
+    // The address the picture came from; empty when storing: the favourite's own "URL".
+    QString URL;
 };
 
 // The kept picture of the favourite at keyPath (below the per-user root); false, with kept
-// emptied, when anything is missing: no validators, no file, or a file too large for a picture.
+// emptied, when anything is missing: no validators, no file, or a file too large for a picture,
+// and when it came from another address than the favourite's (its URL was changed meanwhile).
 bool Load(const QString& keyPath, TKept* kept);
 // Keeps kept for the favourite at keyPath; without validators whatever was kept goes. A key that
 // does not exist (no favourite) gets nothing. False when a value or the file could not be written.

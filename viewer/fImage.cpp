@@ -492,8 +492,9 @@ void TfrmImage::keepPicture(bool now)
     m_keptAt = at;
     // A favourite keeps it, so that its first refresh after a start can ask about it.
     if (m_camera->isFavorite())
-        TKeptPicture::Store(m_camera->FavoriteKeyPath(),
-                            {m_revalidation->ETag(), m_revalidation->LastModified(), m_revalidation->Body()});
+        TKeptPicture::Store(
+            m_camera->FavoriteKeyPath(),
+            {m_revalidation->ETag(), m_revalidation->LastModified(), m_revalidation->Body(), m_camera->URL});
 }
 
 void TfrmImage::pictureUnchanged()

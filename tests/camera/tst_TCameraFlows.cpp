@@ -250,7 +250,7 @@ private Q_SLOTS:
         old.SetURL(QStringLiteral("old.example/a.jpg"));
         old.SetUpdateInterval(5);
         QVERIFY(old.SaveToReg());
-        QVERIFY(TKeptPicture::Store(old.FavoriteKeyPath(), {"\"g1\"", {}, "the old camera's picture"}));
+        QVERIFY(TKeptPicture::Store(old.FavoriteKeyPath(), {"\"g1\"", {}, "the old camera's picture", {}}));
         TRecordingMainForm mainForm;
         whenDialogShows([](TfrmCameraSettings* d) {
             d->edtURL->setText(QStringLiteral("new.example/b.jpg"));

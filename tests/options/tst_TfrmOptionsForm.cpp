@@ -611,7 +611,8 @@ private Q_SLOTS:
             {"Cam A", "a"}, {"Cam A\\Inner", "i"}, {"Cam C", "c"}};
         for (const auto& [name, tag] : stored) {
             addFavorite(name);
-            QVERIFY(TKeptPicture::Store(Favorites + "\\" + name, {'"' + tag + '"', {}, "picture " + tag}));
+            QVERIFY(
+                TKeptPicture::Store(Favorites + "\\" + name, {'"' + tag + '"', {}, "picture " + tag, {}}));
         }
         TfrmOptionsForm form(m_main.get());
         form.SelectFavorite(0);

@@ -245,12 +245,18 @@ private Q_SLOTS:
     void favouriteAsksAboutItsLastPictureAfterAStart_data()
     {
         QTest::addColumn<bool>("keptFileGone");
-        QTest::newRow("kept-picture-answered-304") << false;
-        QTest::newRow("kept-file-missing-asks-plainly") << true;
+        QTest::addColumn<bool>("urlChanged");
+        QTest::addColumn<bool>("asked");
+        QTest::newRow("kept-picture-answered-304") << false << false << true;
+        QTest::newRow("kept-file-missing-asks-plainly") << true << false << false;
+        // As an imported .reg file may do: the same server would answer the old validators 304.
+        QTest::newRow("url-changed-meanwhile-asks-plainly") << false << true << false;
     }
     void favouriteAsksAboutItsLastPictureAfterAStart()
     {
         QFETCH(bool, keptFileGone);
+        QFETCH(bool, urlChanged);
+        QFETCH(bool, asked);
         m_server->route(QStringLiteral("/cam.jpg"), picture(jpegJfif(90, 60), "\"v1\"", Monday));
         std::unique_ptr<TWebCamera> stored(camera(QStringLiteral("Harbour"), url(), 5));
         // Nothing kept from an earlier row.
@@ -279,12 +285,16 @@ private Q_SLOTS:
         delete m_window;
         if (keptFileGone)
             QVERIFY(QFile::remove(TKeptPicture::FilePath(key)));
+        if (urlChanged)
+            QVERIFY(stored1.writeString(QStringLiteral("URL"), url() + QStringLiteral("?moved")));
+        stored1.close();
 
         QVERIFY(start());
         QCOMPARE(m_server->requestCount(), 2);
         const TRecordedRequest first = m_server->lastRequest();
-        QCOMPARE(first.header("If-None-Match"), keptFileGone ? QByteArray() : QByteArray("\"v1\""));
-        QCOMPARE(m_server->notModifiedCount(), keptFileGone ? 0 : 1);
+        QCOMPARE(first.header("If-None-Match"), asked ? QByteArray("\"v1\"") : QByteArray());
+        QCOMPARE(first.hasHeader("If-Modified-Since"), asked);
+        QCOMPARE(m_server->notModifiedCount(), asked ? 1 : 0);
         QCOMPARE(m_window->lblStatus->text(), Done);
         QCOMPARE(QSize(m_window->Camera()->ImageWidth, m_window->Camera()->ImageHeight), QSize(90, 60));
         QCOMPARE(m_window->Image1->size(), QSize(90, 60));
