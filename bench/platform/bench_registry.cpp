@@ -5,7 +5,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -167,6 +169,51 @@ int main(int argc, char* argv[])
         std::printf(
             "for comparison, the sqlite3 shell inserting the same rows from SQL text: median %.1f ms\n",
             median(shell));
+    }
+
+    // The last import's store holds the catalog: vrel-regedit exporting it against the sqlite3
+    // shell dumping the whole file, both as processes writing to a file, as users would run them.
+    {
+        const QString machineStore = dir.filePath(QStringLiteral("import4-machine.db"));
+        TRegistryStore::closeAll();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VREL_MACHINE_REGISTRY"), machineStore);
+        env.insert(QStringLiteral("VREL_USER_REGISTRY"), dir.filePath(QStringLiteral("import4-user.db")));
+        const auto timedRun = [&](const QString& program, const QStringList& arguments,
+                                  const QString& output) {
+            QProcess process;
+            process.setProcessEnvironment(env);
+            process.setStandardOutputFile(output);
+            QElapsedTimer timer;
+            timer.start();
+            process.start(program, arguments);
+            const bool ok = process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
+                            process.exitCode() == 0;
+            return ok ? timer.nsecsElapsed() / 1e6 : -1.0;
+        };
+        std::vector<double> exports;
+        std::vector<double> dumps;
+        for (int round = 0; round < 5; ++round) {
+            exports.push_back(timedRun(QStringLiteral(VREL_REGEDIT_PATH),
+                                       {QStringLiteral("export"), QString::fromLatin1(CatalogBase),
+                                        dir.filePath(QStringLiteral("export.reg"))},
+                                       QProcess::nullDevice()));
+            if (!sqlite3.isEmpty())
+                dumps.push_back(timedRun(sqlite3, {machineStore, QStringLiteral(".dump")},
+                                         dir.filePath(QStringLiteral("dump.sql"))));
+        }
+        if (std::count(exports.begin(), exports.end(), -1.0) > 0 ||
+            std::count(dumps.begin(), dumps.end(), -1.0) > 0) {
+            std::fprintf(stderr, "bench_registry: the export or the dump failed\n");
+            return 1;
+        }
+        std::printf("vrel-regedit export of the catalog (%lld bytes): median %.1f ms\n",
+                    static_cast<long long>(QFileInfo(dir.filePath(QStringLiteral("export.reg"))).size()),
+                    median(exports));
+        if (!dumps.empty())
+            std::printf("for comparison, sqlite3 .dump of the whole store file: median %.1f ms (export / "
+                        "dump %.2f)\n",
+                        median(dumps), median(exports) / median(dumps));
     }
 
     useFreshStores(dir, QStringLiteral("wide"));
