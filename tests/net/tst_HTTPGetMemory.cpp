@@ -3,10 +3,10 @@
 #include "net/THttpClient.h"
 
 #include <QDir>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "tests/support/TDownloadPieces.h"
 #include "tests/support/TTestHttpServer.h"
 
 Q_DECLARE_METATYPE(TScriptedResponse)
@@ -37,25 +37,9 @@ struct TRun
     // Every report must follow one new piece of at most a block and carry the announced size.
     QString piecesProblem(qint32 announced) const
     {
-        qint32 previous = 0;
-        for (const auto& [total, readed] : Progress) {
-            if (total != announced)
-                return QStringLiteral("TotalSize %1, announced %2").arg(total).arg(announced);
-            if (readed <= previous || readed - previous > THttpClient::ChunkSize)
-                return QStringLiteral("a piece of %1 bytes").arg(readed - previous);
-            previous = readed;
-        }
-        return {};
+        return DownloadPieces::Problem(Progress, announced, THttpClient::ChunkSize);
     }
 };
-
-QByteArray randomBytes(int size)
-{
-    QByteArray data(size, '\0');
-    for (char& ch : data)
-        ch = static_cast<char>(QRandomGenerator::global()->bounded(256));
-    return data;
-}
 
 TScriptedResponse withoutLength(const QByteArray& body)
 {
@@ -113,8 +97,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("announced");
 
         const QByteArray error("<error>");
-        const QByteArray body3000 = randomBytes(3000);
-        const QByteArray body300k = randomBytes(300 * 1024);
+        const QByteArray body3000 = DownloadPieces::RandomBytes(3000);
+        const QByteArray body300k = DownloadPieces::RandomBytes(300 * 1024);
         QTest::newRow("length-announced")
             << TScriptedResponse::ok(body3000) << qint64(0) << QByteArray() << body3000 << 200 << 3000;
         QTest::newRow("large-length-announced") << TScriptedResponse::ok(body300k) << qint64(0)
@@ -210,7 +194,7 @@ private Q_SLOTS:
     void stopDuringDownloadEndsWithError()
     {
         QFETCH(bool, hasLength);
-        TScriptedResponse stall = TScriptedResponse::ok(randomBytes(5000));
+        TScriptedResponse stall = TScriptedResponse::ok(DownloadPieces::RandomBytes(5000));
         stall.SendContentLength = hasLength;
         stall.StallAfter = 1500;
         m_server.route(QStringLiteral("/stall.jpg"), stall);

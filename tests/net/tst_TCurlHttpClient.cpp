@@ -4,11 +4,11 @@
 
 #include <QFile>
 #include <QPointer>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
+#include "tests/support/TDownloadPieces.h"
 #include "tests/support/TNginxServer.h"
 #include "tests/support/TTestHttpServer.h"
 
@@ -38,25 +38,9 @@ struct TRun
     // Every report must follow one new piece of at most a block and carry the announced size.
     QString piecesProblem(qint32 announced) const
     {
-        qint32 previous = 0;
-        for (const auto& [total, readed] : Progress) {
-            if (total != announced)
-                return QStringLiteral("TotalSize %1, announced %2").arg(total).arg(announced);
-            if (readed <= previous || readed - previous > TCurlHttpClient::ChunkSize)
-                return QStringLiteral("a piece of %1 bytes").arg(readed - previous);
-            previous = readed;
-        }
-        return {};
+        return DownloadPieces::Problem(Progress, announced, TCurlHttpClient::ChunkSize);
     }
 };
-
-QByteArray randomBytes(int size)
-{
-    QByteArray data(size, '\0');
-    for (char& ch : data)
-        ch = static_cast<char>(QRandomGenerator::global()->bounded(256));
-    return data;
-}
 
 QByteArray fileContent(const QString& path)
 {
@@ -123,7 +107,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<int>("announced");
 
-        const QByteArray body3000 = randomBytes(3000);
+        const QByteArray body3000 = DownloadPieces::RandomBytes(3000);
         QTest::newRow("length-announced")
             << TScriptedResponse::ok(body3000) << true << true << body3000 << 3000;
 
@@ -151,7 +135,7 @@ private Q_SLOTS:
         QTest::newRow("closed-at-once") << closed << false << true << QByteArray() << 0;
         QTest::newRow("closed-at-once-binary") << closed << true << false << QByteArray("<missing>") << 0;
 
-        TScriptedResponse drip = TScriptedResponse::ok(randomBytes(1200));
+        TScriptedResponse drip = TScriptedResponse::ok(DownloadPieces::RandomBytes(1200));
         drip.DripBytes = 100;
         drip.DripDelayMs = 20;
         QTest::newRow("slow-drip") << drip << true << true << drip.Body << 1200;
@@ -231,7 +215,7 @@ private Q_SLOTS:
     // far fewer pieces (each one a progress report and a file write) than a kilobyte each.
     void largeBodyArrivesInLargePieces()
     {
-        const QByteArray body = randomBytes(300 * 1024);
+        const QByteArray body = DownloadPieces::RandomBytes(300 * 1024);
         m_server.route(QStringLiteral("/large.jpg"), TScriptedResponse::ok(body));
         THTTPGet get;
         TRun run;
@@ -402,7 +386,7 @@ private Q_SLOTS:
     void stopEndsStalledTransfer()
     {
         QFETCH(int, stallAfter);
-        TScriptedResponse stall = TScriptedResponse::ok(randomBytes(5000));
+        TScriptedResponse stall = TScriptedResponse::ok(DownloadPieces::RandomBytes(5000));
         stall.StallAfter = stallAfter;
         m_server.route(QStringLiteral("/stall.jpg"), stall);
         THTTPGet get;
@@ -435,7 +419,7 @@ private Q_SLOTS:
     {
         QFETCH(int, dripDelayMs);
         QFETCH(int, stallAfter);
-        TScriptedResponse response = TScriptedResponse::ok(randomBytes(300));
+        TScriptedResponse response = TScriptedResponse::ok(DownloadPieces::RandomBytes(300));
         response.DripBytes = 1;
         response.DripDelayMs = dripDelayMs;
         response.StallAfter = stallAfter;
@@ -473,7 +457,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, extra);
         QFETCH(int, status);
         QFETCH(qint32, fileSize);
-        TScriptedResponse response = TScriptedResponse::ok(randomBytes(3000));
+        TScriptedResponse response = TScriptedResponse::ok(DownloadPieces::RandomBytes(3000));
         response.ETag = "\"v7\"";
         response.LastModified = "Mon, 07 Dec 2026 14:05:00 GMT";
         m_server.route(QStringLiteral("/cond.jpg"), response);
@@ -496,7 +480,7 @@ private Q_SLOTS:
     // waits for the silent server and joins its thread.
     void quitDuringStalledDownloadStopsItsThread()
     {
-        TScriptedResponse stall = TScriptedResponse::ok(randomBytes(5000));
+        TScriptedResponse stall = TScriptedResponse::ok(DownloadPieces::RandomBytes(5000));
         stall.StallAfter = 1500;
         m_server.route(QStringLiteral("/stall.jpg"), stall);
         TRun run;
@@ -516,7 +500,7 @@ private Q_SLOTS:
 
     void destroyedWhileStalledDeliversNothing()
     {
-        TScriptedResponse stall = TScriptedResponse::ok(randomBytes(5000));
+        TScriptedResponse stall = TScriptedResponse::ok(DownloadPieces::RandomBytes(5000));
         stall.StallAfter = 1500;
         m_server.route(QStringLiteral("/stall.jpg"), stall);
         TRun run;
@@ -589,7 +573,7 @@ private Q_SLOTS:
         QTemporaryDir root;
         QVERIFY(QDir(root.path()).mkpath(QStringLiteral("images")) &&
                 QDir(root.path()).mkpath(QStringLiteral("private")));
-        const QByteArray image = randomBytes(200 * 1024);
+        const QByteArray image = DownloadPieces::RandomBytes(200 * 1024);
         QVERIFY(writeFile(root.filePath(QStringLiteral("images/cam.jpg")), image));
         QVERIFY(writeFile(root.filePath(QStringLiteral("private/cam.jpg")), image));
         TNginxServer nginx;
@@ -636,7 +620,7 @@ private Q_SLOTS:
         QFETCH(bool, binaryData);
         QFETCH(bool, served);
         QTemporaryDir root;
-        const QByteArray image = randomBytes(50 * 1024);
+        const QByteArray image = DownloadPieces::RandomBytes(50 * 1024);
         QVERIFY(writeFile(root.filePath(QStringLiteral("cam.jpg")), image));
         QTemporaryDir keys;
         TTestCertificate certificate;
