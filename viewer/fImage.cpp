@@ -711,8 +711,9 @@ void TfrmImage::mnuSettingsClick()
     // Refreshed on request only: no longer frozen.
     showFreshness();
     ApplyScale();
-    if (dialog->chkAdd->isChecked() && m_camera->SaveToReg() && newAddress)
-        TKeptPicture::Store(m_camera->FavoriteKeyPath(), TKeptPicture::TKept());
+    // What the favourite kept of the old address is no longer loaded: it names that address.
+    if (dialog->chkAdd->isChecked())
+        m_camera->SaveToReg();
     if (m_mainForm)
         m_mainForm->BuildFavoritesMenu();
     SetDescription(m_camera->Description);
