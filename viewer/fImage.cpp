@@ -142,6 +142,15 @@ TfrmImage::TfrmImage(TMainFormServices* mainForm, QWidget* parent)
     Timer1->setInterval(0);
     connect(Timer1, &QTimer::timeout, this, &TfrmImage::Timer1Timer);
 
+    m_passingStatusDelay = new QTimer(this);
+    m_passingStatusDelay->setObjectName(QStringLiteral("PassingStatusDelay"));
+    m_passingStatusDelay->setSingleShot(true);
+    m_passingStatusDelay->setInterval(PassingStatusDelayMs);
+    connect(m_passingStatusDelay, &QTimer::timeout, this, [this] {
+        m_passingShown = true;
+        lblStatus->setText(m_statusText);
+    });
+
     buildMenu();
 }
 
@@ -382,7 +391,7 @@ void TfrmImage::startDownload(const QString& URL)
     HTTPGet1->Referer = TFetchRules::URLDirectory(URL);
     // The no-cache lines stay: the question still reaches the camera itself.
     HTTPGet1->ExtraHeaders = m_revalidation->NextRequestHeaders();
-    SetStatus(TFetchRules::StatusLine(TFetchRules::WordDownloading));
+    SetPassingStatus(TFetchRules::StatusLine(TFetchRules::WordDownloading));
     HTTPGet1->OnProgress = [this](QObject* sender, qint32 total, qint32 readed) {
         HTTPGet1Progress(sender, total, readed);
     };
@@ -401,7 +410,7 @@ void TfrmImage::HTTPGet1Progress(QObject*, qint32 TotalSize, qint32 Readed)
     QCoreApplication::processEvents();
     if (!self || m_closed)
         return;
-    SetStatus(TFetchRules::ProgressStatus(TotalSize, Readed));
+    SetPassingStatus(TFetchRules::ProgressStatus(TotalSize, Readed));
     QCoreApplication::processEvents();
 }
 
@@ -601,10 +610,28 @@ void TfrmImage::ArrangeControls()
 
 void TfrmImage::SetStatus(const QString& text)
 {
+    m_passingStatusDelay->stop();
+    m_passingShown = false;
+    // After a passing status that was never shown, the line may already say this.
+    if (lblStatus->text() != text)
+        lblStatus->setText(text);
+    traceStatus(text);
+}
+
+void TfrmImage::SetPassingStatus(const QString& text)
+{
+    if (m_passingShown)
+        lblStatus->setText(text);
+    else if (!m_passingStatusDelay->isActive())
+        m_passingStatusDelay->start();
+    traceStatus(text);
+}
+
+void TfrmImage::traceStatus(const QString& text)
+{
     if (text == m_statusText)
         return;
     m_statusText = text;
-    lblStatus->setText(text);
     if (TTrace::enabled())
         TTrace::write("status", (m_camera ? m_camera->Description : QString()) + QStringLiteral(": ") + text);
 }

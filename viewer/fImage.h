@@ -58,7 +58,13 @@ public:
     void ArrangeControls();
     // Stops the running download, which then ends in the error state (or unseen after a close).
     void CancelDownload();
+    // A status that stays: shown at once.
     void SetStatus(const QString& text);
+    // A download's passing status ("Downloading...", its progress): shown once the download has
+    // run for PassingStatusDelayMs. One that ends sooner, as a revalidation does within
+    // milliseconds, would only flash it, at the cost of two repaints nobody could see.
+    void SetPassingStatus(const QString& text);
+    static constexpr int PassingStatusDelayMs = 100;
     void SetDescription(const QString& text);
     // Clicks the scale entry whose percentage equals the camera's Scale; none matching: nothing.
     void ApplyScale();
@@ -159,13 +165,18 @@ private:
     // Hands freed heap pages back to the system when the frame shown now is smaller than the one
     // it replaced (of framesBefore bytes); a frame of the same size reuses the freed block.
     void releaseFreedMemory(qsizetype frameBytesBefore) const;
+    // Records text as the status, and traces it when it is new.
+    void traceStatus(const QString& text);
 
     TMainFormServices* m_mainForm = nullptr;
     std::unique_ptr<TWebCamera> m_camera;
     // Where the window was put; trusted over what the window system reports until it has settled.
     QPoint m_place;
     QElapsedTimer m_sinceShown;
+    // The status as last set; the status line shows it, a passing one after a moment.
     QString m_statusText;
+    QTimer* m_passingStatusDelay = nullptr;
+    bool m_passingShown = false;
     bool m_shown = false;
     bool m_closed = false;
     bool m_frozenShown = false;
