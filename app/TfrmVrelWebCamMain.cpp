@@ -23,6 +23,7 @@
 #include "platform/TShell.h"
 #include "platform/TTrace.h"
 #include "platform/TUserPrompt.h"
+#include "viewer/TKeptPicture.h"
 #include "viewer/fImage.h"
 #include "widgets/BarMenus.h"
 #include "widgets/TX11WindowManager.h"
@@ -198,6 +199,8 @@ void TfrmVrelWebCamMain::FormCreate()
     runAction([this] { RebuildMenus(); });
     TTrace::step(QStringLiteral("open-startup-cameras"));
     runAction([this] { OpenStartupCameras(); });
+    // Favourites an import deleted leave their kept pictures behind; once running is soon enough.
+    QTimer::singleShot(0, this, [] { TKeptPicture::ForgetOrphans(RegistryLayout::MyFavoritesKey); });
 }
 
 void TfrmVrelWebCamMain::closeEvent(QCloseEvent* event)

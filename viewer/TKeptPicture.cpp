@@ -43,7 +43,52 @@ void removeKept(TRegKey& key, const QString& keyPath)
     QFile::remove(FilePath(keyPath));
 }
 
+// keyPath and every key below it.
+void collectKeyPaths(const QString& keyPath, QStringList* paths)
+{
+    paths->append(keyPath);
+    const TRegKey key = TRegKey::open(TRegRoot::CurrentUser, keyPath);
+    for (const QString& below : key.subKeyNames())
+        collectKeyPaths(keyPath + QLatin1Char('\\') + below, paths);
+}
+
+// A name FilePath gives, or one of QSaveFile's leftovers beside it.
+bool isPictureFileName(const QString& name)
+{
+    constexpr int HashLength = 40;
+    if (name.size() < HashLength || (name.size() > HashLength && name.at(HashLength) != QLatin1Char('.')))
+        return false;
+    for (int i = 0; i < HashLength; ++i) {
+        const QChar ch = name.at(i);
+        if (!(ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) &&
+            !(ch >= QLatin1Char('a') && ch <= QLatin1Char('f')))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
+
+void ForgetOrphans(const QString& favoritesKeyPath)
+{
+    const QDir pictures(folder());
+    if (!pictures.exists())
+        return;
+    const QString parent = favoritesKeyPath.section(QLatin1Char('\\'), 0, -2);
+    if (!parent.isEmpty() && !TRegKey::exists(TRegRoot::CurrentUser, parent))
+        return;
+    QStringList owned;
+    if (TRegKey::exists(TRegRoot::CurrentUser, favoritesKeyPath)) {
+        QStringList keyPaths;
+        collectKeyPaths(favoritesKeyPath, &keyPaths);
+        for (const QString& keyPath : keyPaths)
+            owned.append(QFileInfo(FilePath(keyPath)).fileName());
+    }
+    for (const QString& name : pictures.entryList(QDir::Files | QDir::Hidden)) {
+        if (isPictureFileName(name) && !owned.contains(name))
+            QFile::remove(pictures.filePath(name));
+    }
+}
 
 QString FilePath(const QString& keyPath)
 {

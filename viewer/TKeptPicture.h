@@ -30,6 +30,11 @@ bool Store(const QString& keyPath, const TKept& kept);
 // Drops what the favourite at keyPath and every favourite below it keep, values and files; for a
 // key about to be deleted (or renamed: the picture then belongs to no key). Nothing when absent.
 void Forget(const QString& keyPath);
+// Removes the picture files that belong to no key below favoritesKeyPath any more, as after an
+// import that deleted favourites behind the program's back; other files of the folder stay. Does
+// nothing when the key above favoritesKeyPath cannot be read either: a store that cannot be read
+// says nothing about which favourites exist.
+void ForgetOrphans(const QString& favoritesKeyPath);
 // The file that holds the favourite's picture.
 QString FilePath(const QString& keyPath);
 

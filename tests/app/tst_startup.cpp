@@ -2,6 +2,8 @@
 #include "platform/TRegistry.h"
 #include "platform/TRegistryStore.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -275,6 +277,32 @@ private Q_SLOTS:
                  (QStringList{"step load-options", "step load-messages", "step single-instance second-copy",
                               "step notify " + message, "step notify-done " + message + " delivered"}));
         QCOMPARE(option("Language")->Data, QByteArray("Custom\0", 7));
+        stop(first);
+    }
+
+    // A favourite deleted by an import while the program was not running leaves its kept picture
+    // behind; the next start removes it and keeps the picture of the favourite that is still there.
+    void startRemovesKeptPicturesOfDeletedFavourites()
+    {
+        useStores();
+        QVERIFY(TRegKey::create(TRegRoot::CurrentUser, RegistryLayout::MyFavoritesKey + "\\Harbour")
+                    .writeString("URL", "http://127.0.0.1:1/cam.jpg"));
+        TRegistryStore::closeAll();
+        // Beside the store, where the program looks for them while VREL_USER_REGISTRY is set.
+        QVERIFY(QDir().mkpath(path("pictures")));
+        const auto pictureOf = [this](const QString& description) {
+            const QByteArray key = (RegistryLayout::MyFavoritesKey + "\\" + description).toLower().toUtf8();
+            return path("pictures/") + QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex();
+        };
+        for (const QString& file : {pictureOf("Harbour"), pictureOf("Deleted")}) {
+            QFile picture(file);
+            QVERIFY(picture.open(QIODevice::WriteOnly) && picture.write("jpeg") == 4);
+        }
+
+        TCopy first(m_env, "-start", "no");
+        QVERIFY2(first.waitForLine("step event-loop"), qPrintable(first.output()));
+        QTRY_VERIFY(!QFile::exists(pictureOf("Deleted")));
+        QVERIFY(QFile::exists(pictureOf("Harbour")));
         stop(first);
     }
 
