@@ -109,6 +109,27 @@ void decodeRows(jpeg_decompress_struct* info, QImage* strip, int rowLimit,
     }
 }
 
+// Decodes up to rowLimit rows, each to where rowFor says (scratch when nowhere); the rows done so
+// far in *done. Holds no object with a destructor across libjpeg's calls, as longjmp skips them.
+void decodeRowsInto(jpeg_decompress_struct* info, int rowLimit, const std::function<uchar*(int)>& rowFor,
+                    uchar* scratch, volatile int* done)
+{
+    const int limit = std::min(rowLimit, int(info->output_height));
+    JSAMPROW rows[StripRows];
+    while (int(info->output_scanline) < limit) {
+        const int top = int(info->output_scanline);
+        const int wanted = std::min(StripRows, limit - top);
+        for (int i = 0; i < wanted; ++i) {
+            uchar* line = rowFor(top + i);
+            rows[i] = line ? line : scratch;
+        }
+        const JDIMENSION n = jpeg_read_scanlines(info, rows, JDIMENSION(wanted));
+        if (n == 0)
+            return;
+        *done = top + int(n);
+    }
+}
+
 } // namespace
 
 TResult Probe(const QByteArray& bytes, const std::function<bool(const QSize&)>& sizeAllowed, int scaleDenom,
@@ -152,6 +173,29 @@ bool DecodeStrips(const QByteArray& bytes, int scaleDenom, int rowLimit,
     }
     // The rows below rowLimit are not wanted: abort rather than decode them to finish.
     jpeg_destroy_decompress(&info);
+    return ok;
+}
+
+bool DecodeRowsInto(const QByteArray& bytes, int scaleDenom, int rowLimit,
+                    const std::function<uchar*(int row)>& row, int* rowsDone)
+{
+    jpeg_decompress_struct info;
+    TErrorManager errors;
+    create(&info, &errors);
+    volatile bool ok = false;
+    volatile int done = 0;
+    if (setjmp(errors.Jump) == 0)
+        ok = start(&info, bytes, nullptr, scaleDenom) == TResult::Decoded;
+    QByteArray scratch;
+    if (ok) {
+        scratch = QByteArray(qsizetype(info.output_width) * 4, Qt::Uninitialized);
+        if (setjmp(errors.Jump) == 0)
+            decodeRowsInto(&info, rowLimit, row, reinterpret_cast<uchar*>(scratch.data()), &done);
+        else
+            ok = false;
+    }
+    jpeg_destroy_decompress(&info);
+    *rowsDone = done;
     return ok;
 }
 

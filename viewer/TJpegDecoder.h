@@ -38,4 +38,10 @@ constexpr int StripRows = 16;
 bool DecodeStrips(const QByteArray& bytes, int scaleDenom, int rowLimit,
                   const std::function<void(const QImage& strip, int top, int rows)>& draw);
 
+// Rows written in place: as DecodeStrips, but row r of the output goes straight to row(r), a line
+// of output width pixels in Format_RGB32's byte order, or nowhere when row(r) is null (a row above
+// the part wanted, decoded only to reach the rows below). rowsDone receives the rows decoded.
+bool DecodeRowsInto(const QByteArray& bytes, int scaleDenom, int rowLimit,
+                    const std::function<uchar*(int row)>& row, int* rowsDone);
+
 } // namespace TJpegDecoder

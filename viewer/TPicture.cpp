@@ -9,9 +9,15 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QPaintEngine>
 #include <QPainter>
+#include <QRegion>
 #include <QSaveFile>
 #include <QThread>
+#include <QTransform>
+
+#include <cmath>
+#include <optional>
 
 // Resources of a static library are registered only when asked for by name.
 static void initViewerResources()
@@ -20,6 +26,48 @@ static void initViewerResources()
 }
 
 namespace {
+
+// Where decoded rows may go straight into the image a painter paints on.
+struct TInPlace
+{
+    uchar* Bits;
+    qsizetype BytesPerLine;
+    QPoint Origin; // the picture's top left pixel in the image
+    QRect Rows;    // the image's rows to write, each the picture's whole width
+};
+
+// Rows of width pixels for target, within wanted, may be written in place only onto a plain
+// 32-bit raster image, at a whole-pixel offset, opaque, and only as whole rows that lie inside
+// the target, the image and every clip (the painter's and the paint event's): none otherwise.
+std::optional<TInPlace> inPlace(QPainter& painter, const QRect& target, const QRect& wanted, int width)
+{
+    QPaintEngine* engine = painter.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster || !engine->paintDevice() ||
+        engine->paintDevice()->devType() != QInternal::Image)
+        return std::nullopt;
+    auto* image = static_cast<QImage*>(engine->paintDevice());
+    if ((image->format() != QImage::Format_RGB32 && image->format() != QImage::Format_ARGB32_Premultiplied) ||
+        image->devicePixelRatio() != 1.0 || !image->isDetached())
+        return std::nullopt;
+    if (painter.opacity() < 1.0 || painter.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return std::nullopt;
+    const QTransform transform = painter.deviceTransform();
+    if (transform.type() > QTransform::TxTranslate || transform.dx() != std::floor(transform.dx()) ||
+        transform.dy() != std::floor(transform.dy()))
+        return std::nullopt;
+    if (width > target.width() || wanted.left() > target.left() || wanted.right() < target.left() + width - 1)
+        return std::nullopt;
+    const QRect rows(target.left(), wanted.top(), width, wanted.height());
+    if (painter.hasClipping() && !(QRegion(rows) - painter.clipRegion()).isEmpty())
+        return std::nullopt;
+    const QPoint offset(int(transform.dx()), int(transform.dy()));
+    const QRect inImage = rows.translated(offset);
+    const QRegion systemClip = engine->systemClip();
+    if (!image->rect().contains(inImage) ||
+        (!systemClip.isEmpty() && !(QRegion(inImage) - systemClip).isEmpty()))
+        return std::nullopt;
+    return TInPlace{image->bits(), image->bytesPerLine(), target.topLeft() + offset, inImage};
+}
 
 const char* qtFormatName(TPicture::TFormat format)
 {
@@ -291,6 +339,25 @@ bool TPicture::drawStrips(QPainter& painter, const QRect& target, const QRect& e
     const QRect wanted = exposed.isNull() ? target : exposed.intersected(target);
     if (wanted.isEmpty())
         return true;
+    // Straight into the painter's image when nothing would change the pixels on their way there:
+    // it saves copying every strip once more (a tenth of a 720p refresh).
+    if (const std::optional<TInPlace> place = inPlace(painter, target, wanted, m_frameSize.width())) {
+        int rowsDone = 0;
+        const bool decoded = TJpegDecoder::DecodeRowsInto(
+            m_bytes, m_denominator, wanted.bottom() - target.top() + 1,
+            [&place](int row) -> uchar* {
+                const int y = place->Origin.y() + row;
+                if (y < place->Rows.top() || y > place->Rows.bottom())
+                    return nullptr;
+                return place->Bits + qsizetype(y) * place->BytesPerLine + qsizetype(place->Origin.x()) * 4;
+            },
+            &rowsDone);
+        if (target.top() + rowsDone <= wanted.bottom())
+            painter.fillRect(QRect(wanted.left(), target.top() + rowsDone, wanted.width(),
+                                   wanted.bottom() - target.top() - rowsDone + 1),
+                             Qt::black);
+        return decoded;
+    }
     painter.save();
     painter.setClipRect(wanted, Qt::IntersectClip);
     int drawnRows = 0;

@@ -382,6 +382,30 @@ private Q_SLOTS:
             QVERIFY(!TRegKey::exists(TRegRoot::CurrentUser, favouriteKey(QStringLiteral("Harbour"))));
     }
 
+    // What the window system gets, read back from the window's own backing store: the image area
+    // holds the very pixels of the picture decoded at once, at 100 % and at 50 %.
+    void windowShowsThePictureAsDecoded_data()
+    {
+        QTest::addColumn<int>("scale");
+        QTest::newRow("100") << 100;
+        QTest::newRow("50") << 50;
+    }
+    void windowShowsThePictureAsDecoded()
+    {
+        QFETCH(int, scale);
+        const QByteArray bytes = jpegJfif(322, 242);
+        m_server->route(QStringLiteral("/cam.jpg"), TScriptedResponse::ok(bytes, "image/jpeg"));
+        QVERIFY(openSettled(camera(QStringLiteral("Harbour"), url(), 1, scale)));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+        TPicture decoded;
+        QVERIFY(decoded.LoadFromData(bytes, TPicture::TFormat::Jpeg, scale));
+        const QRect area = m_window->Image1->geometry();
+        QCOMPARE(area.size(), decoded.Image().size());
+        const QImage shown = m_window->screen()->grabWindow(m_window->winId()).toImage();
+        QVERIFY(!shown.isNull());
+        QCOMPARE(shown.copy(area).convertToFormat(QImage::Format_RGB32), decoded.Image());
+    }
+
     // The picture is decoded as it is painted: a window that becomes inactive and active again
     // looks the same and does not paint its picture again.
     void activationLeavesThePictureAlone()
