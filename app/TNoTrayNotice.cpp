@@ -19,8 +19,8 @@ TNoTrayNotice::TNoTrayNotice(QMenu* menu, std::function<void()> bringToFront, QW
 
     auto* text = new QLabel(QStringLiteral("This desktop has no notification area (system tray), so the icon "
                                            "of Vrel Web Camera cannot be shown there.\n\nThe tray menu is "
-                                           "here instead. To get this window back, close it and start Vrel "
-                                           "Web Camera again: the running copy opens its options window."),
+                                           "here instead. Once you have closed it, start Vrel Web Camera "
+                                           "again to reach the running copy: it opens its options window."),
                             this);
     text->setObjectName(QStringLiteral("lblNoTray"));
     text->setWordWrap(true);
