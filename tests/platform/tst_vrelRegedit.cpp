@@ -359,6 +359,51 @@ private Q_SLOTS:
         QCOMPARE(again.readDword("Scale"), std::optional<qint32>(50));
         QCOMPARE(again.queryValue("Raw")->Data, QByteArray(100, '\xab'));
     }
+
+    // An export shows the key as it was at one moment: keys written together in one transaction
+    // while it runs come out with the values of the same transaction. Between "AAA" (exported
+    // among the first keys) and "ZZZ" (among the last) lie thousands of keys, and this process
+    // rewrites both, each time together, for as long as the export runs.
+    void exportSeesOneMomentWhileWritesGoOn()
+    {
+        constexpr int Fillers = 20000;
+        {
+            TRegTransaction tx(TRegRoot::CurrentUser);
+            for (int i = 0; i < Fillers; ++i)
+                QVERIFY(TRegKey::create(TRegRoot::CurrentUser,
+                                        QStringLiteral("Snap\\M%1").arg(i, 5, 10, QChar('0')))
+                            .writeString("URL", "http://cam.example/"));
+            QVERIFY(TRegKey::create(TRegRoot::CurrentUser, "Snap\\AAA").writeDword("n", 0));
+            QVERIFY(TRegKey::create(TRegRoot::CurrentUser, "Snap\\ZZZ").writeDword("n", 0));
+            QVERIFY(tx.commit());
+        }
+        const QString file = m_dir.filePath("snap.reg");
+        QProcess p;
+        p.start(Tool, {"export", "HKCU\\Snap", file});
+        QVERIFY(p.waitForStarted());
+        qint32 written = 0;
+        while (p.state() != QProcess::NotRunning) {
+            ++written;
+            TRegTransaction tx(TRegRoot::CurrentUser);
+            QVERIFY(TRegKey::open(TRegRoot::CurrentUser, "Snap\\AAA").writeDword("n", written));
+            QVERIFY(TRegKey::open(TRegRoot::CurrentUser, "Snap\\ZZZ").writeDword("n", written));
+            QVERIFY(tx.commit());
+            p.waitForFinished(0);
+        }
+        QCOMPARE(p.exitCode(), 0);
+        QFile exported(file);
+        QVERIFY(exported.open(QIODevice::ReadOnly));
+        const QByteArray text = exported.readAll();
+        const auto valueOf = [&text](const QByteArray& key) {
+            const QByteArray head = "[HKEY_CURRENT_USER\\Snap\\" + key + "]\r\n\"n\"=dword:";
+            const qsizetype at = text.indexOf(head);
+            return at < 0 ? QByteArray() : text.mid(at + head.size(), 8);
+        };
+        QVERIFY(!valueOf("AAA").isEmpty());
+        QCOMPARE(valueOf("ZZZ"), valueOf("AAA"));
+        // The writes went on during the export, not only before it began.
+        QVERIFY2(valueOf("AAA").toInt(nullptr, 16) < written - 1, qPrintable(QString::number(written)));
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_vrelRegedit)
