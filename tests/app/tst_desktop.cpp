@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "tests/support/TDesktopProgram.h"
 #include "tests/support/TTraceCapture.h"
 
 namespace {
@@ -109,47 +110,17 @@ private:
 
 QProcessEnvironment tst_desktop::Environment() const
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", m_display);
-    // Qt takes the D-Bus tray route whenever a session bus answers, and then never docks into
-    // trayer: keep it on XEmbed.
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("DBUS_SESSION_BUS_ADDRESS", "disabled:");
-    env.insert("XDG_RUNTIME_DIR", m_dir.filePath("runtime"));
-    // Its own temporary folder: a first copy clears the one it finds of what an earlier run left.
-    env.insert("TMPDIR", m_dir.filePath("tmp"));
-    env.remove("WAYLAND_DISPLAY");
-    env.insert("HOME", m_dir.filePath("home"));
-    env.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
-    env.insert("XDG_DATA_HOME", m_dir.filePath("data"));
-    env.insert("VREL_USER_REGISTRY", m_dir.filePath("user.db"));
-    env.insert("VREL_MACHINE_REGISTRY", m_dir.filePath("machine.db"));
-    env.insert("VREL_WEB_HOST", "127.0.0.1:1");
-    env.insert("VREL_SHELL_OPEN", "off");
-    env.insert("VREL_TRACE", "1");
-    env.remove("VREL_AUTO_ANSWER");
-    return env;
+    return DesktopProgramEnvironment(m_dir, m_display);
 }
 
 std::unique_ptr<QProcess> tst_desktop::Start(const QString& program, const QStringList& arguments)
 {
-    auto process = std::make_unique<QProcess>();
-    process->setProcessEnvironment(Environment());
-    process->setProcessChannelMode(QProcess::MergedChannels);
-    process->start(program, arguments);
-    process->waitForStarted(5000);
-    return process;
+    return StartDesktopProgram(Environment(), program, arguments);
 }
 
 QString tst_desktop::Run(const QString& program, const QStringList& arguments, int* exitCode)
 {
-    QProcess process;
-    process.setProcessEnvironment(Environment());
-    process.start(program, arguments);
-    process.waitForFinished(10000);
-    if (exitCode)
-        *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return QString::fromLocal8Bit(process.readAllStandardOutput() + process.readAllStandardError());
+    return RunDesktopProgram(Environment(), program, arguments, exitCode);
 }
 
 // One picture per connection, named by the request's path; anything else is a 404.

@@ -9,6 +9,7 @@
 
 #include <memory>
 
+#include "tests/support/TDesktopProgram.h"
 #include "tests/support/TTraceCapture.h"
 
 namespace {
@@ -47,32 +48,12 @@ private:
 
 QProcessEnvironment tst_notray::Environment() const
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", m_display);
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("DBUS_SESSION_BUS_ADDRESS", "disabled:");
-    env.remove("WAYLAND_DISPLAY");
-    env.insert("XDG_RUNTIME_DIR", m_dir.filePath("runtime"));
-    env.insert("TMPDIR", m_dir.filePath("tmp"));
-    env.insert("HOME", m_dir.filePath("home"));
-    env.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
-    env.insert("XDG_DATA_HOME", m_dir.filePath("data"));
-    env.insert("VREL_USER_REGISTRY", m_dir.filePath("user.db"));
-    env.insert("VREL_MACHINE_REGISTRY", m_dir.filePath("machine.db"));
-    env.insert("VREL_WEB_HOST", "127.0.0.1:1");
-    env.insert("VREL_SHELL_OPEN", "off");
-    env.insert("VREL_TRACE", "1");
-    env.remove("VREL_AUTO_ANSWER");
-    return env;
+    return DesktopProgramEnvironment(m_dir, m_display);
 }
 
 QString tst_notray::Run(const QString& program, const QStringList& arguments)
 {
-    QProcess process;
-    process.setProcessEnvironment(Environment());
-    process.start(program, arguments);
-    process.waitForFinished(10000);
-    return QString::fromLocal8Bit(process.readAllStandardOutput() + process.readAllStandardError());
+    return RunDesktopProgram(Environment(), program, arguments);
 }
 
 QStringList tst_notray::Lines()

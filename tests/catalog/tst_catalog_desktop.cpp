@@ -11,6 +11,7 @@
 
 #include <memory>
 
+#include "tests/support/TDesktopProgram.h"
 #include "tests/support/TNginxServer.h"
 #include "tests/support/TTraceCapture.h"
 
@@ -105,45 +106,17 @@ private:
 
 QProcessEnvironment tst_catalog_desktop::Environment() const
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", m_display);
-    // XEmbed, not the D-Bus tray route, so the icon docks into trayer.
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("DBUS_SESSION_BUS_ADDRESS", "disabled:");
-    env.insert("XDG_RUNTIME_DIR", m_dir.filePath("runtime"));
-    env.remove("WAYLAND_DISPLAY");
-    env.insert("HOME", m_dir.filePath("home"));
-    env.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
-    env.insert("XDG_DATA_HOME", m_dir.filePath("data"));
-    env.insert("TMPDIR", m_dir.filePath("tmp"));
-    env.insert("VREL_USER_REGISTRY", m_dir.filePath("user.db"));
-    env.insert("VREL_MACHINE_REGISTRY", m_dir.filePath("machine.db"));
-    env.insert("VREL_WEB_HOST", QStringLiteral("127.0.0.1:%1").arg(m_nginx.port()));
-    env.insert("VREL_SHELL_OPEN", "off");
-    env.insert("VREL_TRACE", "1");
-    env.remove("VREL_AUTO_ANSWER");
-    return env;
+    return DesktopProgramEnvironment(m_dir, m_display, QStringLiteral("127.0.0.1:%1").arg(m_nginx.port()));
 }
 
 std::unique_ptr<QProcess> tst_catalog_desktop::Start(const QString& program, const QStringList& arguments)
 {
-    auto process = std::make_unique<QProcess>();
-    process->setProcessEnvironment(Environment());
-    process->setProcessChannelMode(QProcess::MergedChannels);
-    process->start(program, arguments);
-    process->waitForStarted(5000);
-    return process;
+    return StartDesktopProgram(Environment(), program, arguments);
 }
 
 QString tst_catalog_desktop::Run(const QString& program, const QStringList& arguments, int* exitCode)
 {
-    QProcess process;
-    process.setProcessEnvironment(Environment());
-    process.start(program, arguments);
-    process.waitForFinished(10000);
-    if (exitCode)
-        *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return QString::fromLocal8Bit(process.readAllStandardOutput() + process.readAllStandardError());
+    return RunDesktopProgram(Environment(), program, arguments, exitCode);
 }
 
 QStringList tst_catalog_desktop::Lines()
