@@ -182,4 +182,19 @@ inline bool waitSettled(const TfrmImage* window, int timeoutMs = 10000)
     return settled(window);
 }
 
+// Counts the paint events a widget receives.
+class TPaintCounter : public QObject
+{
+public:
+    int Paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++Paints;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 } // namespace CameraFixtures

@@ -62,21 +62,6 @@ void sendMouse(QWidget* target, QEvent::Type type, Qt::MouseButton button, Qt::M
     QApplication::sendEvent(target, &e);
 }
 
-// Counts the paint events a widget receives.
-class TPaintCounter : public QObject
-{
-public:
-    int Paints = 0;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++Paints;
-        return QObject::eventFilter(watched, event);
-    }
-};
-
 } // namespace
 
 class tst_fImage : public QObject

@@ -29,21 +29,6 @@ namespace {
 const QString Done = QStringLiteral("Status: Done");
 const QString Error = QStringLiteral("Status: Download Error");
 
-// Counts the paint events a widget receives.
-class TPaintCounter : public QObject
-{
-public:
-    int Paints = 0;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++Paints;
-        return QObject::eventFilter(watched, event);
-    }
-};
-
 TScriptedResponse picture(const QByteArray& body, const QByteArray& etag, const QByteArray& lastModified)
 {
     TScriptedResponse r = TScriptedResponse::ok(body, "image/jpeg");
