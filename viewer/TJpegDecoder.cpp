@@ -86,10 +86,11 @@ TResult run(jpeg_decompress_struct* info, const QByteArray& bytes,
     return TResult::Decoded;
 }
 
-// Decodes up to rowLimit rows into strip (StripRows rows of the output width) and draws each.
-// Holds no object with a destructor across libjpeg's calls, as longjmp skips them.
-void decodeRows(jpeg_decompress_struct* info, QImage* strip, int rowLimit,
-                const std::function<void(const QImage&, int, int)>& draw)
+// Decodes up to rowLimit rows StripRows at a time, each row to where rowFor says, and reports
+// each whole strip to stripDone (when given) with its first row and its rows; the rows decoded so
+// far in *done. Holds no object with a destructor across libjpeg's calls, as longjmp skips them.
+void decodeRows(jpeg_decompress_struct* info, int rowLimit, const std::function<uchar*(int)>& rowFor,
+                const std::function<void(int, int)>& stripDone, volatile int* done)
 {
     const int limit = std::min(rowLimit, int(info->output_height));
     JSAMPROW rows[StripRows];
@@ -97,37 +98,48 @@ void decodeRows(jpeg_decompress_struct* info, QImage* strip, int rowLimit,
         const int top = int(info->output_scanline);
         const int wanted = std::min(StripRows, limit - top);
         for (int i = 0; i < wanted; ++i)
-            rows[i] = strip->scanLine(i);
+            rows[i] = rowFor(top + i);
         int got = 0;
         while (got < wanted) {
             const JDIMENSION n = jpeg_read_scanlines(info, rows + got, JDIMENSION(wanted - got));
             if (n == 0)
                 return;
             got += int(n);
+            *done = top + got;
         }
-        draw(*strip, top, got);
+        if (stripDone)
+            stripDone(top, got);
     }
 }
 
-// Decodes up to rowLimit rows, each to where rowFor says (scratch when nowhere); the rows done so
-// far in *done. Holds no object with a destructor across libjpeg's calls, as longjmp skips them.
-void decodeRowsInto(jpeg_decompress_struct* info, int rowLimit, const std::function<uchar*(int)>& rowFor,
-                    uchar* scratch, volatile int* done)
+// Both ways of decoding rows: starts the decompression at 1/scaleDenom, lets setUp take what the
+// rows need once their width is known, then runs decodeRows. False when libjpeg gave up or setUp
+// could not; rowsDone, when given, receives the rows decoded.
+bool decodeInStrips(const QByteArray& bytes, int scaleDenom, int rowLimit,
+                    const std::function<bool(int)>& setUp, const std::function<uchar*(int)>& rowFor,
+                    const std::function<void(int, int)>& stripDone, int* rowsDone)
 {
-    const int limit = std::min(rowLimit, int(info->output_height));
-    JSAMPROW rows[StripRows];
-    while (int(info->output_scanline) < limit) {
-        const int top = int(info->output_scanline);
-        const int wanted = std::min(StripRows, limit - top);
-        for (int i = 0; i < wanted; ++i) {
-            uchar* line = rowFor(top + i);
-            rows[i] = line ? line : scratch;
-        }
-        const JDIMENSION n = jpeg_read_scanlines(info, rows, JDIMENSION(wanted));
-        if (n == 0)
-            return;
-        *done = top + int(n);
+    jpeg_decompress_struct info;
+    TErrorManager errors;
+    create(&info, &errors);
+    // Read again after a jump back: kept in memory, not in a register.
+    volatile bool ok = false;
+    volatile int done = 0;
+    if (setjmp(errors.Jump) == 0)
+        ok = start(&info, bytes, nullptr, scaleDenom) == TResult::Decoded;
+    if (ok)
+        ok = setUp(int(info.output_width));
+    if (ok) {
+        if (setjmp(errors.Jump) == 0)
+            decodeRows(&info, rowLimit, rowFor, stripDone, &done);
+        else
+            ok = false;
     }
+    // The rows below rowLimit are not wanted: abort rather than decode them to finish.
+    jpeg_destroy_decompress(&info);
+    if (rowsDone)
+        *rowsDone = done;
+    return ok;
 }
 
 } // namespace
@@ -153,50 +165,33 @@ TResult Probe(const QByteArray& bytes, const std::function<bool(const QSize&)>& 
 bool DecodeStrips(const QByteArray& bytes, int scaleDenom, int rowLimit,
                   const std::function<void(const QImage& strip, int top, int rows)>& draw)
 {
-    jpeg_decompress_struct info;
-    TErrorManager errors;
-    create(&info, &errors);
-    // Read again after a jump back: kept in memory, not in a register.
-    volatile bool ok = false;
-    if (setjmp(errors.Jump) == 0)
-        ok = start(&info, bytes, nullptr, scaleDenom) == TResult::Decoded;
     QImage strip;
-    if (ok) {
-        strip = QImage(int(info.output_width), StripRows, QImage::Format_RGB32);
-        ok = !strip.isNull();
-    }
-    if (ok) {
-        if (setjmp(errors.Jump) == 0)
-            decodeRows(&info, &strip, rowLimit, draw);
-        else
-            ok = false;
-    }
-    // The rows below rowLimit are not wanted: abort rather than decode them to finish.
-    jpeg_destroy_decompress(&info);
-    return ok;
+    return decodeInStrips(
+        bytes, scaleDenom, rowLimit,
+        [&strip](int width) {
+            strip = QImage(width, StripRows, QImage::Format_RGB32);
+            return !strip.isNull();
+        },
+        // Strips start at multiples of StripRows.
+        [&strip](int row) { return strip.scanLine(row % StripRows); },
+        [&strip, &draw](int top, int rows) { draw(strip, top, rows); }, nullptr);
 }
 
 bool DecodeRowsInto(const QByteArray& bytes, int scaleDenom, int rowLimit,
                     const std::function<uchar*(int row)>& row, int* rowsDone)
 {
-    jpeg_decompress_struct info;
-    TErrorManager errors;
-    create(&info, &errors);
-    volatile bool ok = false;
-    volatile int done = 0;
-    if (setjmp(errors.Jump) == 0)
-        ok = start(&info, bytes, nullptr, scaleDenom) == TResult::Decoded;
     QByteArray scratch;
-    if (ok) {
-        scratch = QByteArray(qsizetype(info.output_width) * 4, Qt::Uninitialized);
-        if (setjmp(errors.Jump) == 0)
-            decodeRowsInto(&info, rowLimit, row, reinterpret_cast<uchar*>(scratch.data()), &done);
-        else
-            ok = false;
-    }
-    jpeg_destroy_decompress(&info);
-    *rowsDone = done;
-    return ok;
+    return decodeInStrips(
+        bytes, scaleDenom, rowLimit,
+        [&scratch](int width) {
+            scratch = QByteArray(qsizetype(width) * 4, Qt::Uninitialized);
+            return true;
+        },
+        [&scratch, &row](int r) {
+            uchar* line = row(r);
+            return line ? line : reinterpret_cast<uchar*>(scratch.data());
+        },
+        nullptr, rowsDone);
 }
 
 TResult Decode(const QByteArray& bytes, const std::function<bool(const QSize&)>& sizeAllowed, QImage* image,

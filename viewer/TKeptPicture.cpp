@@ -9,7 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
+#include <QSet>
 #include <QStandardPaths>
 
 namespace TKeptPicture {
@@ -55,16 +57,8 @@ void collectKeyPaths(const QString& keyPath, QStringList* paths)
 // A name FilePath gives, or one of QSaveFile's leftovers beside it.
 bool isPictureFileName(const QString& name)
 {
-    constexpr int HashLength = 40;
-    if (name.size() < HashLength || (name.size() > HashLength && name.at(HashLength) != QLatin1Char('.')))
-        return false;
-    for (int i = 0; i < HashLength; ++i) {
-        const QChar ch = name.at(i);
-        if (!(ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) &&
-            !(ch >= QLatin1Char('a') && ch <= QLatin1Char('f')))
-            return false;
-    }
-    return true;
+    static const QRegularExpression pictureName(QStringLiteral("^[0-9a-f]{40}(\\..*)?$"));
+    return pictureName.match(name).hasMatch();
 }
 
 } // namespace
@@ -77,12 +71,12 @@ void ForgetOrphans(const QString& favoritesKeyPath)
     const QString parent = favoritesKeyPath.section(QLatin1Char('\\'), 0, -2);
     if (!parent.isEmpty() && !TRegKey::exists(TRegRoot::CurrentUser, parent))
         return;
-    QStringList owned;
+    QSet<QString> owned;
     if (TRegKey::exists(TRegRoot::CurrentUser, favoritesKeyPath)) {
         QStringList keyPaths;
         collectKeyPaths(favoritesKeyPath, &keyPaths);
         for (const QString& keyPath : keyPaths)
-            owned.append(QFileInfo(FilePath(keyPath)).fileName());
+            owned.insert(QFileInfo(FilePath(keyPath)).fileName());
     }
     for (const QString& name : pictures.entryList(QDir::Files | QDir::Hidden)) {
         if (isPictureFileName(name) && !owned.contains(name))

@@ -16,6 +16,7 @@
 #include <QThread>
 #include <QTransform>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -339,12 +340,14 @@ bool TPicture::drawStrips(QPainter& painter, const QRect& target, const QRect& e
     const QRect wanted = exposed.isNull() ? target : exposed.intersected(target);
     if (wanted.isEmpty())
         return true;
+    const int rowLimit = wanted.bottom() - target.top() + 1;
+    int rowsDone = 0;
+    bool decoded = false;
     // Straight into the painter's image when nothing would change the pixels on their way there:
     // it saves copying every strip once more (a tenth of a 720p refresh).
     if (const std::optional<TInPlace> place = inPlace(painter, target, wanted, m_frameSize.width())) {
-        int rowsDone = 0;
-        const bool decoded = TJpegDecoder::DecodeRowsInto(
-            m_bytes, m_denominator, wanted.bottom() - target.top() + 1,
+        decoded = TJpegDecoder::DecodeRowsInto(
+            m_bytes, m_denominator, rowLimit,
             [&place](int row) -> uchar* {
                 const int y = place->Origin.y() + row;
                 if (y < place->Rows.top() || y > place->Rows.bottom())
@@ -352,29 +355,25 @@ bool TPicture::drawStrips(QPainter& painter, const QRect& target, const QRect& e
                 return place->Bits + qsizetype(y) * place->BytesPerLine + qsizetype(place->Origin.x()) * 4;
             },
             &rowsDone);
-        if (target.top() + rowsDone <= wanted.bottom())
-            painter.fillRect(QRect(wanted.left(), target.top() + rowsDone, wanted.width(),
-                                   wanted.bottom() - target.top() - rowsDone + 1),
-                             Qt::black);
-        return decoded;
+    } else {
+        painter.save();
+        painter.setClipRect(wanted, Qt::IntersectClip);
+        decoded = TJpegDecoder::DecodeStrips(
+            m_bytes, m_denominator, rowLimit, [&](const QImage& strip, int top, int rows) {
+                rowsDone = top + rows;
+                // Strips above the part to draw are decoded (a JPEG is read from its start) but
+                // not drawn.
+                if (target.top() + rowsDone > wanted.top())
+                    painter.drawImage(QPoint(target.left(), target.top() + top), strip,
+                                      QRect(0, 0, strip.width(), rows));
+            });
+        painter.restore();
     }
-    painter.save();
-    painter.setClipRect(wanted, Qt::IntersectClip);
-    int drawnRows = 0;
-    const bool decoded =
-        TJpegDecoder::DecodeStrips(m_bytes, m_denominator, wanted.bottom() - target.top() + 1,
-                                   [&](const QImage& strip, int top, int rows) {
-                                       drawnRows = top + rows;
-                                       // Strips above the part to draw are decoded (a JPEG is read from its
-                                       // start) but not drawn.
-                                       if (target.top() + drawnRows > wanted.top())
-                                           painter.drawImage(QPoint(target.left(), target.top() + top), strip,
-                                                             QRect(0, 0, strip.width(), rows));
-                                   });
-    if (target.top() + drawnRows <= wanted.bottom())
-        painter.fillRect(QRect(wanted.left(), target.top() + drawnRows, wanted.width(),
-                               wanted.bottom() - target.top() - drawnRows + 1),
-                         Qt::black);
-    painter.restore();
+    // The rows that never came are black, and only within the part to draw.
+    const int firstMissing = std::max(wanted.top(), target.top() + rowsDone);
+    if (firstMissing <= wanted.bottom())
+        painter.fillRect(
+            QRect(wanted.left(), firstMissing, wanted.width(), wanted.bottom() - firstMissing + 1),
+            Qt::black);
     return decoded;
 }

@@ -615,7 +615,7 @@ void TfrmImage::SetStatus(const QString& text)
     // After a passing status that was never shown, the line may already say this.
     if (lblStatus->text() != text)
         lblStatus->setText(text);
-    traceStatus(text);
+    recordStatus(text);
 }
 
 void TfrmImage::SetPassingStatus(const QString& text)
@@ -624,10 +624,10 @@ void TfrmImage::SetPassingStatus(const QString& text)
         lblStatus->setText(text);
     else if (!m_passingStatusDelay->isActive())
         m_passingStatusDelay->start();
-    traceStatus(text);
+    recordStatus(text);
 }
 
-void TfrmImage::traceStatus(const QString& text)
+void TfrmImage::recordStatus(const QString& text)
 {
     if (text == m_statusText)
         return;

@@ -166,7 +166,7 @@ private:
     // it replaced (of framesBefore bytes); a frame of the same size reuses the freed block.
     void releaseFreedMemory(qsizetype frameBytesBefore) const;
     // Records text as the status, and traces it when it is new.
-    void traceStatus(const QString& text);
+    void recordStatus(const QString& text);
 
     TMainFormServices* m_mainForm = nullptr;
     std::unique_ptr<TWebCamera> m_camera;
